@@ -1,0 +1,109 @@
+#!/bin/bash
+# Each case: program, argument, the exact bytes expected on standard output.
+# Every case must also leave standard error empty and exit 0, give the same
+# bytes with a second argument, and (for headslug) the same bytes under a
+# locale whose case mapping differs from the POSIX one.
+set -u
+headslug=$1 tailecho=$2
+tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
+fail=0 n=0
+
+# In tr_TR.ISO-8859-9, tolower('I') is 0xFD: a program that took the
+# environment's locale would show it.
+locale=()
+if localedef -i tr_TR -f ISO-8859-9 "$tmp/tr_TR.ISO-8859-9" 2>/dev/null &&
+	[ "$(printf I | LOCPATH=$tmp LC_ALL=tr_TR.ISO-8859-9 tr '[:upper:]' '[:lower:]' | od -An -tx1)" = ' fd' ]; then
+	locale=(env LOCPATH="$tmp" LC_ALL=tr_TR.ISO-8859-9)
+else
+	echo "note: no tr_TR.ISO-8859-9 locale (Debian's locales package); locale runs left out"
+fi
+
+run() { # name, expected file, command...
+	local name=$1 exp=$2; shift 2
+	"$@" >"$tmp/out" 2>"$tmp/err"
+	local rc=$?
+	n=$((n + 1))
+	if [ $rc -ne 0 ] || [ -s "$tmp/err" ] || ! cmp -s "$tmp/out" "$exp"; then
+		fail=$((fail + 1))
+		echo "FAIL: $name: status $rc"
+		printf '  want: '; od -An -c "$exp" | head -3
+		printf '  got:  '; od -An -c "$tmp/out" | head -3
+		[ -s "$tmp/err" ] && { printf '  stderr: '; head -3 "$tmp/err"; }
+	fi
+}
+
+t() { # program, argument, expected output
+	local bin; bin=$([ "$1" = headslug ] && echo "$headslug" || echo "$tailecho")
+	printf '%s' "$3" >"$tmp/exp"
+	local name; name="$1 $(printf '%q' "$2")"
+	run "$name" "$tmp/exp" "$bin" "$2"
+	run "$name (second argument)" "$tmp/exp" "$bin" "$2" 'Other: ARG I'
+	if [ "$1" = headslug ] && [ ${#locale[@]} -gt 0 ]; then
+		run "$name (tr_TR locale)" "$tmp/exp" "${locale[@]}" "$bin" "$2"
+	fi
+}
+
+# The slug: space and slash to dash, A-Z folded, all else as it stands.
+t headslug 'Hello World: Body text' 'hello-world'
+t headslug 'Dev/Test Build:x' 'dev-test-build'
+t headslug 'No Colon Here' 'no-colon-here'
+t headslug 'Ends In Space :rest' 'ends-in-space-'
+t headslug ' Lead' '-lead'
+t headslug 'a  b' 'a--b'
+t headslug 'x - y' 'x---y'
+t headslug '//' '--'
+t headslug 'a:b:c' 'a'
+t headslug ':x' ''
+t headslug ':' ''
+t headslug '' ''
+t headslug 'MiXeD_Case.2' 'mixed_case.2'
+t headslug 'ABCDEFGHIJKLMNOPQRSTUVWXYZ' 'abcdefghijklmnopqrstuvwxyz'
+t headslug 'IJ I:I' 'ij-i'
+t headslug $'tab\there\\back' $'tab\there\\back'
+t headslug $'new\nline\r:' $'new\nline\r'
+t headslug '@[`{~!#$%&*()+,;<=>?"'"'"']_-.' '@[`{~!#$%&*()+,;<=>?"'"'"']_-.'
+t headslug $'\x01\x7f' $'\x01\x7f'
+t headslug 'Ça Été Ünïcode: x' 'Ça-Été-Ünïcode'
+t headslug $'\x80\xC9\xDD\xFD\xFF A' $'\x80\xC9\xDD\xFD\xFF-a'
+t headslug '-n' '-n'
+t headslug '--help' '--help'
+
+# The tail: written as it stands after the first colon, but a colon that
+# starts a step is dropped and the byte after it written untested.
+t tailecho 'Title: body text' ' body text'
+t tailecho 'Title:body' 'body'
+t tailecho 'Title:  body  ' '  body  '
+t tailecho 'no colon' ''
+t tailecho '' ''
+t tailecho ':x' 'x'
+t tailecho 'Time: 9:45' ' 945'
+t tailecho 'a:b:c' 'bc'
+t tailecho 'key: x::y' ' x:y'
+t tailecho 'x:: y' ': y'
+t tailecho 'a:' ''
+t tailecho ':' ''
+t tailecho 'a::' ':'
+t tailecho 'a:::' ':'
+t tailecho 'a::::' '::'
+t tailecho 'a::b' ':b'
+t tailecho 'a:::b' ':b'
+t tailecho 'a::::b' '::b'
+t tailecho 'a:::::b' '::b'
+t tailecho ':::::::' ':::'
+t tailecho 'K: UPPER/Mixed Case' ' UPPER/Mixed Case'
+t tailecho $'k:\ttab\nline\r\n' $'\ttab\nline\r\n'
+t tailecho $'k:\x80\xC9\xFF\x01' $'\x80\xC9\xFF\x01'
+t tailecho 'Ünï: çödé' ' çödé'
+t tailecho '-n: -e' ' -e'
+
+# The longest single argument Linux passes: 131,071 bytes.
+max=131071
+long=$(yes 'Ab Cd/Ef' | tr -d '\n' | head -c $max)
+t headslug "$long" "$(printf '%s' "$long" | tr 'A-Z /' 'a-z--')"
+t headslug "${long:0:$((max - 6))}: tail" "$(printf '%s' "${long:0:$((max - 6))}" | tr 'A-Z /' 'a-z--')"
+t tailecho ":${long:1}" "${long:1}"
+colons=$(head -c $max /dev/zero | tr '\0' :)
+t tailecho "$colons" "${colons:0:$((max / 2))}"
+
+echo "$((n - fail)) passed, $fail failed"
+[ $fail -eq 0 ]
