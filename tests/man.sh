@@ -1,0 +1,21 @@
+#!/bin/bash
+# The manual pages lint clean and carry the sections a reader looks for.
+set -u
+command -v groff >/dev/null || { echo "groff not found: skipped"; exit 77; }
+fail=0 n=0
+for page in "$@"; do
+	n=$((n + 1))
+	msg=$(groff -t -mandoc -ww -z "$page" 2>&1)
+	# Style notes about other pages missing from this machine's
+	# database are not the page's own.
+	command -v mandoc >/dev/null && msg+=$(mandoc -T lint -W warning "$page" 2>&1)
+	for sh in NAME SYNOPSIS DESCRIPTION 'EXIT STATUS' EXAMPLES 'SEE ALSO'; do
+		grep -qx "\.Sh $sh" "$page" || msg+="no section $sh"$'\n'
+	done
+	if [ -n "$msg" ]; then
+		fail=$((fail + 1))
+		printf 'FAIL: %s\n%s\n' "$page" "$msg"
+	fi
+done
+echo "$((n - fail)) passed, $fail failed"
+[ $fail -eq 0 ]
