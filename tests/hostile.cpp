@@ -212,6 +212,8 @@ int main(int argc, char *argv[])
 		expect(r.status == 0 && r.err.empty() && r.out == want.out, n + ", empty environment", r);
 		r = run(prog, {n, "Ab Cd: e/F"}, {"LC_ALL=C"}, sink::pipe, true);
 		expect(r.status == 0 && r.err.empty() && r.out == want.out, n + ", closed standard input", r);
+		r = run(prog, {n}, {"A=b:c", "X: y"});
+		expect(r.status == 0 && r.err.empty() && r.out.empty(), n + ", no argument", r);
 		r = run(prog, {}, {"A=b:c", "X: y"});
 		expect(r.status == 0 && r.err.empty() && r.out.empty(), n + ", no argument vector at all", r);
 		for (const std::string &arg : {std::string("Ab: c"), lots}) {
