@@ -6,6 +6,7 @@
 // A wrapper (valgrind, say, by its full path) runs each program; the
 // closed-descriptor case is then left out, since the wrapper's own
 // descriptors would fill it.
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +16,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <random>
 #include <string>
 #include <vector>
