@@ -36,7 +36,7 @@ int failures, checks;
 // Runs prog with the given argument vector (argv[0] included, or none at
 // all) and environment.
 result run(const std::string &prog, const std::vector<std::string> &args,
-	   const std::vector<std::string> &env = {"LC_ALL=C"}, sink to = sink::pipe,
+	   std::vector<std::string> env = {"LC_ALL=C"}, sink to = sink::pipe,
 	   bool close_stdin = false)
 {
 	// With a wrapper the program becomes the wrapper's argument.
@@ -47,12 +47,11 @@ result run(const std::string &prog, const std::vector<std::string> &args,
 		for (size_t i = 1; i < args.size(); i++)
 			all.push_back(args[i]);
 	}
-	std::vector<std::string> envs = env;
 	std::vector<char *> av, ev;
 	for (auto &a : all)
 		av.push_back(a.data());
 	av.push_back(nullptr);
-	for (auto &e : envs)
+	for (auto &e : env)
 		ev.push_back(e.data());
 	ev.push_back(nullptr);
 	const std::string &path = wrapper.empty() ? prog : wrapper[0];
