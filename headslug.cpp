@@ -8,9 +8,9 @@ static std::int32_t pr = 1;
 
 int main(int argc, char *argv[])
 {
-	// An unsynchronised stream buffers on its own, so each byte is a plain
-	// store into the buffer.
-	std::ios::sync_with_stdio(false);
+	// std::cout as the library sets it up: its bytes go to C stdio's one
+	// buffer, which stdio allocates itself and, where memory is short,
+	// does without. A stream buffer of our own could fail to allocate.
 	std::streambuf *out = std::cout.rdbuf();
 
 	for (const char *p = argc > 1 ? argv[1] : ""; *p; p++) {

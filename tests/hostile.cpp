@@ -3,11 +3,13 @@
 // and the ways a process can be started badly or have nowhere to write.
 //
 // usage: hostile headslug tailecho [count [wrapper...]]
+//        hostile --limits headslug tailecho
 // A wrapper (valgrind, say, by its full path) runs each program; the
 // closed-descriptor case is then left out, since the wrapper's own
-// descriptors would fill it.
+// descriptors would fill it. --limits sweeps memory limits instead.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,10 +36,10 @@ std::vector<std::string> wrapper;
 int failures, checks;
 
 // Runs prog with the given argument vector (argv[0] included, or none at
-// all) and environment.
+// all) and environment, under a limit on one resource if one is given.
 result run(const std::string &prog, const std::vector<std::string> &args,
 	   std::vector<std::string> env = {"LC_ALL=C"}, sink to = sink::pipe,
-	   bool close_stdin = false)
+	   bool close_stdin = false, int resource = -1, rlim_t limit = 0)
 {
 	// With a wrapper the program becomes the wrapper's argument.
 	std::vector<std::string> all = args;
@@ -75,6 +77,10 @@ result run(const std::string &prog, const std::vector<std::string> &args,
 			close(1);
 		if (close_stdin)
 			close(0);
+		// Set here, after fork: the driver's own allocations stay free.
+		const rlimit rl{limit, limit};
+		if (resource >= 0 && setrlimit(resource, &rl) != 0)
+			_exit(126);
 		(void)signal(SIGPIPE, SIG_DFL);
 		execve(path.c_str(), av.data(), ev.data());
 		_exit(127);
@@ -167,17 +173,36 @@ bool tail_ok(const std::string &arg, const std::string &out)
 	       colons(out) <= (colons(tail) + 1) / 2;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Under any limit on address space or data segment a program writes its
+// exact field with status 0, or fails as a process that cannot start
+// fails: killed, or stopped by the C library's start-up before main, whose
+// message is not the program's. Never a message of the C++ runtime.
+void limits(const std::string &slug, const std::string &tail)
 {
-	if (argc < 3)
-		return std::fprintf(stderr, "usage: hostile headslug tailecho [count [wrapper...]]\n"), 2;
-	const std::string slug = argv[1], tail = argv[2];
-	const long count = argc > 3 ? std::strtol(argv[3], nullptr, 10) : 2000;
-	wrapper.assign(argv + std::min(argc, 4), argv + argc);
-	(void)signal(SIGPIPE, SIG_IGN);
+	const std::string start = "Fatal glibc error: ";
+	// A typical argument, and one that fills the stdio buffer many times.
+	const std::string typical = "Ab Cd/Ef: g:h", big = std::string(20000, 'Q') + ":" + std::string(20000, 'q');
+	for (const auto &[prog, n] : {std::pair{slug, "headslug"}, std::pair{tail, "tailecho"}})
+		for (const std::string &arg : {typical, big}) {
+			const result want = run(prog, {n, arg});
+			for (const auto &[resource, name] : {std::pair{RLIMIT_AS, "address space"},
+							     std::pair{RLIMIT_DATA, "data segment"}})
+				for (rlim_t kib = 256; kib <= 4096; kib += 16) {
+					const result r = run(prog, {n, arg}, {"LC_ALL=C"}, sink::pipe, false,
+							     resource, kib * 1024);
+					const bool ok = r.status == 0 ? r.out == want.out && r.err.empty()
+									: r.err.empty() || r.err.rfind(start, 0) == 0;
+					expect(ok, std::string(n) + ", " + std::to_string(arg.size()) + "-byte argument, " +
+							   name + " limited to " + std::to_string(kib) + " KiB",
+					       r);
+				}
+		}
+}
 
+// Seeded random arguments, then the ways a process can be started badly
+// or have nowhere to write.
+void cases(const std::string &slug, const std::string &tail, long count)
+{
 	// A fixed seed: a failure must be repeatable.
 	std::mt19937 rng(20261208); // NOLINT(cert-msc32-c,cert-msc51-cpp)
 	std::uniform_int_distribution<int> byte(1, 255), pick(0, 99);
@@ -228,6 +253,23 @@ int main(int argc, char *argv[])
 		expect((r.sigpipe || r.status == 1) && r.err.empty(), n + ", reader leaves early", r);
 	}
 
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+	const bool sweep = argc > 1 && std::string(argv[1]) == "--limits";
+	if (argc < 3 + sweep)
+		return std::fprintf(stderr, "usage: hostile headslug tailecho [count [wrapper...]]\n"
+					    "       hostile --limits headslug tailecho\n"), 2;
+	(void)signal(SIGPIPE, SIG_IGN);
+	if (sweep) {
+		limits(argv[2], argv[3]);
+	} else {
+		wrapper.assign(argv + std::min(argc, 4), argv + argc);
+		cases(argv[1], argv[2], argc > 3 ? std::strtol(argv[3], nullptr, 10) : 2000);
+	}
 	std::printf("%d passed, %d failed\n", checks - failures, failures);
 	return failures != 0;
 }
