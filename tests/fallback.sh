@@ -1,0 +1,48 @@
+#!/bin/bash
+# Where static C and C++ libraries are missing, a compiler refuses to link
+# static. Then the build links dynamic PIE and says why in one line, and
+# an explicit COLONSPLIT_STATIC=ON stops at configure time instead.
+# Arguments: the source folder, the C++ compiler.
+set -u
+src=$1 cxx=$2
+tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
+fail=0 n=0
+check() { # name, then a command that must succeed
+	local name=$1; shift
+	n=$((n + 1))
+	"$@" >"$tmp/why" 2>&1 || { fail=$((fail + 1)); echo "FAIL: $name"; head -20 "$tmp/why"; }
+}
+
+cat >"$tmp/c++" <<EOF
+#!/bin/sh
+for a; do
+	case \$a in -static|-static-pie)
+		echo "ld: cannot find -lc: No such file or directory" >&2
+		exit 1
+	esac
+done
+exec "$cxx" "\$@"
+EOF
+chmod +x "$tmp/c++"
+configure() { # build folder, then cache settings
+	cmake -S "$src" -B "$tmp/$1" -DCMAKE_CXX_COMPILER="$tmp/c++" -DBUILD_TESTING=OFF "${@:2}" >"$tmp/$1.log" 2>&1
+}
+
+check "configures without static libraries" configure auto
+check "says why in one line, and what to install" \
+	test "$(grep -c 'dynamic PIE.*glibc-static and libstdc++-static' "$tmp/auto.log")" = 1
+check "builds" cmake --build "$tmp/auto"
+check "links dynamic PIE" eval "readelf -h '$tmp/auto/headslug' | grep -q 'Type:.*DYN' &&
+	readelf -lW '$tmp/auto/headslug' | grep -q INTERP"
+check "the dynamic programs work" eval "[ \"\$('$tmp/auto/headslug' 'A B/C: d')\" = a-b-c ] &&
+	[ \"\$('$tmp/auto/tailecho' 'A B: c')\" = ' c' ]"
+
+check "static asked for by name stops at configure time" eval "! configure on -DCOLONSPLIT_STATIC=ON"
+# CMake folds the error's lines.
+check "and says why" eval "tr -s '\n ' ' ' <'$tmp/on.log' | grep -q 'glibc-static and libstdc++-static'"
+
+check "OFF configures dynamic without trying static" eval "configure off -DCOLONSPLIT_STATIC=OFF &&
+	! grep -q 'dynamic PIE' '$tmp/off.log' && ! grep -q COLONSPLIT_STATIC_LINKS '$tmp/off.log'"
+
+echo "$((n - fail)) passed, $fail failed"
+[ $fail -eq 0 ]
