@@ -1,6 +1,9 @@
 #!/bin/bash
-# The manual pages lint clean and carry the sections a reader looks for.
+# The manual pages lint clean, carry the sections a reader looks for, and
+# name the project's version.
+# Arguments: the version, then the pages.
 set -u
+version=$1; shift
 command -v groff >/dev/null || { echo "groff not found: skipped"; exit 77; }
 fail=0 n=0
 for page in "$@"; do
@@ -12,6 +15,7 @@ for page in "$@"; do
 	for sh in NAME SYNOPSIS DESCRIPTION 'EXIT STATUS' EXAMPLES 'SEE ALSO'; do
 		grep -qx "\.Sh $sh" "$page" || msg+="no section $sh"$'\n'
 	done
+	grep -qx "\.Os colonsplit $version" "$page" || msg+="no .Os colonsplit $version"$'\n'
 	if [ -n "$msg" ]; then
 		fail=$((fail + 1))
 		printf 'FAIL: %s\n%s\n' "$page" "$msg"
