@@ -1,14 +1,17 @@
 #!/bin/bash
 # The shipping programs carry the hardening the README claims, read off the
 # binaries: PIE, static where built static, full RELRO, a non-executable
-# stack, and the compiler's own record of its switches (stack protector,
-# stack clash protection, control-flow protection, optimisation). Fortify
-# is a macro, which that record leaves out, and marks nothing in a program
-# that makes no fortifiable call: it is read off the compile command. Where
-# a switch is given twice the last one counts, as it does for the compiler.
-# Arguments: static or dynamic, compile_commands.json, then the programs.
+# stack, relative relocations where the linker was found to pack them, and
+# GCC's record of its switches (stack protector, stack clash protection,
+# the architecture's control-flow protection, optimisation). Fortify is a
+# macro, which that record leaves out, and marks nothing in a program that
+# makes no fortifiable call: it is read off the compile command, as the
+# other switches are for a compiler that keeps no record. Where a switch
+# is given twice the last one counts, as it does for the compiler.
+# Arguments: static or dynamic, relr or norelr, compile_commands.json,
+# then the programs.
 set -u
-link=$1 db=$2; shift 2
+link=$1 relr=$2 db=$3; shift 3
 fail=0 n=0
 want() { # what, then a command that must succeed
 	n=$((n + 1))
@@ -27,18 +30,28 @@ for bin in "$@"; do
 	want "$name: RELRO" eval "readelf -lW '$bin' | grep -q GNU_RELRO"
 	want "$name: full RELRO (BIND_NOW)" eval "readelf -d '$bin' | grep -Eq 'BIND_NOW|FLAGS_1.*NOW'"
 	want "$name: stack not executable" eval "readelf -lW '$bin' | awk '\$1 == \"GNU_STACK\" { s = \$7 } END { exit s != \"RW\" }'"
+	# A linker that only warns about the flag leaves none.
+	[ "$relr" = relr ] && want "$name: relative relocations packed" eval "readelf -d '$bin' | grep -q '(RELR)'"
 
-	words=$(readelf -p .GCC.command.line "$bin" 2>/dev/null)
-	want "$name: compiler's record of its switches" test -n "$words"
+	# The program's own object, not the test suite's debug build of it.
+	cmd=$(grep '"command"' "$db" | grep -F "CMakeFiles/$name.dir/")
+	want "$name: compile command found" test -n "$cmd"
+	words=$cmd
+	want "$name: -D_FORTIFY_SOURCE=3" last '-D_FORTIFY_SOURCE(=.*)?|-U_FORTIFY_SOURCE' '-D_FORTIFY_SOURCE=3'
+
+	# Where the compiler was asked to keep its record (GCC), the rest
+	# is read off the binary.
+	if [[ $cmd == *-frecord-gcc-switches* ]]; then
+		words=$(readelf -p .GCC.command.line "$bin" 2>/dev/null)
+		want "$name: compiler's record of its switches" test -n "$words"
+	fi
 	want "$name: optimised, as fortify needs" last '-O.*' '-O([1-3sgz]|fast)?'
 	want "$name: -fstack-protector-strong" last '-f(no-)?stack-protector(-.*)?' '-fstack-protector-strong'
 	want "$name: -fstack-clash-protection" last '-f(no-)?stack-clash-protection' '-fstack-clash-protection'
-	want "$name: -fcf-protection" last '-f(no-)?cf-protection(=.*)?' '-fcf-protection(=full)?'
-
-	# The program's own object, not the test suite's debug build of it.
-	words=$(grep '"command"' "$db" | grep -F "CMakeFiles/$name.dir/")
-	want "$name: compile command found" test -n "$words"
-	want "$name: -D_FORTIFY_SOURCE=3" last '-D_FORTIFY_SOURCE(=.*)?|-U_FORTIFY_SOURCE' '-D_FORTIFY_SOURCE=3'
+	case $(readelf -h "$bin" | sed -n 's/^ *Machine: *//p') in
+	*X86-64*) want "$name: -fcf-protection" last '-f(no-)?cf-protection(=.*)?' '-fcf-protection(=full)?' ;;
+	AArch64) want "$name: -mbranch-protection=standard" last '-mbranch-protection=.*' '-mbranch-protection=standard' ;;
+	esac
 done
 echo "$((n - fail)) passed, $fail failed"
 [ $fail -eq 0 ]
