@@ -3,8 +3,11 @@
 # Every case must also leave standard error empty and exit 0, give the same
 # bytes with a second argument, and (for headslug) the same bytes under a
 # locale whose case mapping differs from the POSIX one.
+# Arguments: headslug, tailecho, then a wrapper that runs them (an
+# emulator, say), if any.
 set -u
-headslug=$1 tailecho=$2
+headslug=$1 tailecho=$2; shift 2
+run=("$@")
 tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
 fail=0 n=0
 
@@ -18,7 +21,7 @@ else
 	echo "note: no tr_TR.ISO-8859-9 locale (Debian's locales package); locale runs left out"
 fi
 
-run() { # name, expected file, command...
+check() { # name, expected file, command...
 	local name=$1 exp=$2; shift 2
 	"$@" >"$tmp/out" 2>"$tmp/err"
 	local rc=$?
@@ -36,10 +39,10 @@ t() { # program, argument, expected output
 	local bin; bin=$([ "$1" = headslug ] && echo "$headslug" || echo "$tailecho")
 	printf '%s' "$3" >"$tmp/exp"
 	local name; name="$1 $(printf '%q' "$2")"
-	run "$name" "$tmp/exp" "$bin" "$2"
-	run "$name (second argument)" "$tmp/exp" "$bin" "$2" 'Other: ARG I'
+	check "$name" "$tmp/exp" "${run[@]}" "$bin" "$2"
+	check "$name (second argument)" "$tmp/exp" "${run[@]}" "$bin" "$2" 'Other: ARG I'
 	if [ "$1" = headslug ] && [ ${#locale[@]} -gt 0 ]; then
-		run "$name (tr_TR locale)" "$tmp/exp" "${locale[@]}" "$bin" "$2"
+		check "$name (tr_TR locale)" "$tmp/exp" "${locale[@]}" "${run[@]}" "$bin" "$2"
 	fi
 }
 

@@ -2,9 +2,13 @@
 # Where static C and C++ libraries are missing, a compiler refuses to link
 # static. Then the build links dynamic PIE and says why in one line, and
 # an explicit COLONSPLIT_STATIC=ON stops at configure time instead.
-# Arguments: the source folder, the C++ compiler.
+# Arguments: the source folder, the C++ compiler, settings for cmake, then
+# -- and a wrapper that runs the target's programs, if any.
 set -u
-src=$1 cxx=$2
+src=$1 cxx=$2; shift 2
+settings=() run=()
+while [ $# -gt 0 ] && [ "$1" != -- ]; do settings+=("$1"); shift; done
+[ $# -gt 0 ] && shift && run=("$@")
 tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
 fail=0 n=0
 check() { # name, then a command that must succeed
@@ -13,7 +17,9 @@ check() { # name, then a command that must succeed
 	"$@" >"$tmp/why" 2>&1 || { fail=$((fail + 1)); echo "FAIL: $name"; head -20 "$tmp/why"; }
 }
 
-cat >"$tmp/c++" <<EOF
+# Named as the real one, so that CMake finds the binutils that go with it.
+wrap=$tmp/${cxx##*/}
+cat >"$wrap" <<EOF
 #!/bin/sh
 for a; do
 	case \$a in -static|-static-pie)
@@ -23,9 +29,10 @@ for a; do
 done
 exec "$cxx" "\$@"
 EOF
-chmod +x "$tmp/c++"
+chmod +x "$wrap"
 configure() { # build folder, then cache settings
-	cmake -S "$src" -B "$tmp/$1" -DCMAKE_CXX_COMPILER="$tmp/c++" -DBUILD_TESTING=OFF "${@:2}" >"$tmp/$1.log" 2>&1
+	cmake -S "$src" -B "$tmp/$1" -DCMAKE_CXX_COMPILER="$wrap" -DBUILD_TESTING=OFF "${settings[@]}" "${@:2}" \
+		>"$tmp/$1.log" 2>&1
 }
 
 check "configures without static libraries" configure auto
@@ -34,8 +41,8 @@ check "says why in one line, and what to install" \
 check "builds" cmake --build "$tmp/auto"
 check "links dynamic PIE" eval "readelf -h '$tmp/auto/headslug' | grep -q 'Type:.*DYN' &&
 	readelf -lW '$tmp/auto/headslug' | grep -q INTERP"
-check "the dynamic programs work" eval "[ \"\$('$tmp/auto/headslug' 'A B/C: d')\" = a-b-c ] &&
-	[ \"\$('$tmp/auto/tailecho' 'A B: c')\" = ' c' ]"
+works() { [ "$("${run[@]}" "$tmp/auto/headslug" 'A B/C: d')" = a-b-c ] && [ "$("${run[@]}" "$tmp/auto/tailecho" 'A B: c')" = ' c' ]; }
+check "the dynamic programs work" works
 
 check "static asked for by name stops at configure time" eval "! configure on -DCOLONSPLIT_STATIC=ON"
 # CMake folds the error's lines.

@@ -4,9 +4,10 @@
 //
 // usage: hostile headslug tailecho [count [wrapper...]]
 //        hostile --limits headslug tailecho
-// A wrapper (valgrind, say, by its full path) runs each program; the
-// closed-descriptor case is then left out, since the wrapper's own
-// descriptors would fill it. --limits sweeps memory limits instead.
+// A wrapper (valgrind or an emulator, say, found on the PATH) runs each
+// program; the closed-descriptor case is then left out, since the
+// wrapper's own descriptors would fill it. --limits sweeps memory limits
+// instead.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -82,7 +83,8 @@ result run(const std::string &prog, const std::vector<std::string> &args,
 		if (resource >= 0 && setrlimit(resource, &rl) != 0)
 			_exit(126);
 		(void)signal(SIGPIPE, SIG_DFL);
-		execve(path.c_str(), av.data(), ev.data());
+		// The PATH searched is the driver's, not the program's.
+		execvpe(path.c_str(), av.data(), ev.data());
 		_exit(127);
 	}
 	close(out[1]);
