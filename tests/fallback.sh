@@ -9,13 +9,7 @@ src=$1 cxx=$2; shift 2
 settings=() run=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do settings+=("$1"); shift; done
 [ $# -gt 0 ] && shift && run=("$@")
-tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
-fail=0 n=0
-check() { # name, then a command that must succeed
-	local name=$1; shift
-	n=$((n + 1))
-	"$@" >"$tmp/why" 2>&1 || { fail=$((fail + 1)); echo "FAIL: $name"; head -20 "$tmp/why"; }
-}
+. "$(dirname "$0")/check.sh"
 
 # Named as the real one, so that CMake finds the binutils that go with it.
 wrap=$tmp/${cxx##*/}
@@ -51,5 +45,4 @@ check "and says why" eval "tr -s '\n ' ' ' <'$tmp/on.log' | grep -q 'glibc-stati
 check "OFF configures dynamic without trying static" eval "configure off -DCOLONSPLIT_STATIC=OFF &&
 	! grep -q 'dynamic PIE' '$tmp/off.log' && ! grep -q COLONSPLIT_STATIC_LINKS '$tmp/off.log'"
 
-echo "$((n - fail)) passed, $fail failed"
-[ $fail -eq 0 ]
+summary

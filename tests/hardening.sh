@@ -12,46 +12,41 @@
 # then the programs.
 set -u
 link=$1 relr=$2 db=$3; shift 3
-fail=0 n=0
-want() { # what, then a command that must succeed
-	n=$((n + 1))
-	"${@:2}" >/dev/null 2>&1 || { fail=$((fail + 1)); echo "FAIL: $1"; }
-}
+. "$(dirname "$0")/check.sh"
 # Does the last word of $words that matches a pattern match another?
 last() { printf '%s\n' $words | grep -E "^($1)$" | tail -1 | grep -Eqx -e "$2"; }
 
 for bin in "$@"; do
 	name=${bin##*/}
-	want "$name: PIE" eval "readelf -h '$bin' | grep -q 'Type:.*DYN'"
+	check "$name: PIE" eval "readelf -h '$bin' | grep -q 'Type:.*DYN'"
 	if [ "$link" = static ]; then
-		want "$name: static, no program interpreter" eval "! readelf -lW '$bin' | grep -q INTERP"
-		want "$name: static, no shared library needed" eval "! readelf -d '$bin' | grep -q NEEDED"
+		check "$name: static, no program interpreter" eval "! readelf -lW '$bin' | grep -q INTERP"
+		check "$name: static, no shared library needed" eval "! readelf -d '$bin' | grep -q NEEDED"
 	fi
-	want "$name: RELRO" eval "readelf -lW '$bin' | grep -q GNU_RELRO"
-	want "$name: full RELRO (BIND_NOW)" eval "readelf -d '$bin' | grep -Eq 'BIND_NOW|FLAGS_1.*NOW'"
-	want "$name: stack not executable" eval "readelf -lW '$bin' | awk '\$1 == \"GNU_STACK\" { s = \$7 } END { exit s != \"RW\" }'"
+	check "$name: RELRO" eval "readelf -lW '$bin' | grep -q GNU_RELRO"
+	check "$name: full RELRO (BIND_NOW)" eval "readelf -d '$bin' | grep -Eq 'BIND_NOW|FLAGS_1.*NOW'"
+	check "$name: stack not executable" eval "readelf -lW '$bin' | awk '\$1 == \"GNU_STACK\" { s = \$7 } END { exit s != \"RW\" }'"
 	# A linker that only warns about the flag leaves none.
-	[ "$relr" = relr ] && want "$name: relative relocations packed" eval "readelf -d '$bin' | grep -q '(RELR)'"
+	[ "$relr" = relr ] && check "$name: relative relocations packed" eval "readelf -d '$bin' | grep -q '(RELR)'"
 
 	# The program's own object, not the test suite's debug build of it.
 	cmd=$(grep '"command"' "$db" | grep -F "CMakeFiles/$name.dir/")
-	want "$name: compile command found" test -n "$cmd"
+	check "$name: compile command found" test -n "$cmd"
 	words=$cmd
-	want "$name: -D_FORTIFY_SOURCE=3" last '-D_FORTIFY_SOURCE(=.*)?|-U_FORTIFY_SOURCE' '-D_FORTIFY_SOURCE=3'
+	check "$name: -D_FORTIFY_SOURCE=3" last '-D_FORTIFY_SOURCE(=.*)?|-U_FORTIFY_SOURCE' '-D_FORTIFY_SOURCE=3'
 
 	# Where the compiler was asked to keep its record (GCC), the rest
 	# is read off the binary.
 	if [[ $cmd == *-frecord-gcc-switches* ]]; then
 		words=$(readelf -p .GCC.command.line "$bin" 2>/dev/null)
-		want "$name: compiler's record of its switches" test -n "$words"
+		check "$name: compiler's record of its switches" test -n "$words"
 	fi
-	want "$name: optimised, as fortify needs" last '-O.*' '-O([1-3sgz]|fast)?'
-	want "$name: -fstack-protector-strong" last '-f(no-)?stack-protector(-.*)?' '-fstack-protector-strong'
-	want "$name: -fstack-clash-protection" last '-f(no-)?stack-clash-protection' '-fstack-clash-protection'
+	check "$name: optimised, as fortify needs" last '-O.*' '-O([1-3sgz]|fast)?'
+	check "$name: -fstack-protector-strong" last '-f(no-)?stack-protector(-.*)?' '-fstack-protector-strong'
+	check "$name: -fstack-clash-protection" last '-f(no-)?stack-clash-protection' '-fstack-clash-protection'
 	case $(readelf -h "$bin" | sed -n 's/^ *Machine: *//p') in
-	*X86-64*) want "$name: -fcf-protection" last '-f(no-)?cf-protection(=.*)?' '-fcf-protection(=full)?' ;;
-	AArch64) want "$name: -mbranch-protection=standard" last '-mbranch-protection=.*' '-mbranch-protection=standard' ;;
+	*X86-64*) check "$name: -fcf-protection" last '-f(no-)?cf-protection(=.*)?' '-fcf-protection(=full)?' ;;
+	AArch64) check "$name: -mbranch-protection=standard" last '-mbranch-protection=.*' '-mbranch-protection=standard' ;;
 	esac
 done
-echo "$((n - fail)) passed, $fail failed"
-[ $fail -eq 0 ]
+summary

@@ -5,13 +5,7 @@
 set -u
 build=$1 src=$2 cpu=$3; shift 3
 run=("$@")
-tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
-fail=0 n=0
-check() { # name, then a command that must succeed
-	local name=$1; shift
-	n=$((n + 1))
-	"$@" >"$tmp/why" 2>&1 || { fail=$((fail + 1)); echo "FAIL: $name"; head -20 "$tmp/why"; }
-}
+. "$(dirname "$0")/check.sh"
 same() { diff <(printf '%s\n' "${@:2}" | sort) <(cd "$1" && find . -type f | sort); }
 works() { # folder of installed programs
 	[ "$("${run[@]}" "$1/headslug" 'A B/C: d')" = a-b-c ] && [ "$("${run[@]}" "$1/tailecho" 'A B: c')" = ' c' ]
@@ -85,5 +79,4 @@ if [[ $gens == *RPM* ]]; then
 	check ".rpm: the notice" cmp "$tmp/rpm/$lic/COPYRIGHT" "$src/package/copyright"
 	check ".rpm: programs work" works "$tmp/rpm/usr/bin"
 fi
-echo "$((n - fail)) passed, $fail failed"
-[ $fail -eq 0 ]
+summary

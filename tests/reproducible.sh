@@ -5,7 +5,7 @@
 # Arguments: the source folder, then settings for cmake.
 set -u
 src=$1; shift
-tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
+. "$(dirname "$0")/check.sh"
 unset SOURCE_DATE_EPOCH
 gens=DEB\;TGZ
 command -v rpmbuild >/dev/null && gens+=\;RPM || echo "rpmbuild not found: no .rpm compared"
@@ -30,13 +30,8 @@ build 077 "$tmp/one/colonsplit" "$@"
 sleep 1
 build 002 "$tmp/two/deeper/src" "$@"
 
-fail=0 n=0
 for pkg in "$tmp"/one/colonsplit/out/*.{deb,tar.gz,rpm}; do
-	[ -e "$pkg" ] || continue
-	n=$((n + 1))
-	name=${pkg##*/}
-	cmp "$pkg" "$tmp/two/deeper/src/out/$name" || { fail=$((fail + 1)); echo "FAIL: $name differs"; }
+	[ -e "$pkg" ] && check "${pkg##*/} identical" cmp "$pkg" "$tmp/two/deeper/src/out/${pkg##*/}"
 done
-[ $n -ge 2 ] || { echo "FAIL: packages missing"; fail=$((fail + 1)); }
-echo "$((n - fail)) passed, $fail failed"
-[ $fail -eq 0 ]
+[ $n -ge 2 ] || check "packages made" false
+summary

@@ -1,0 +1,12 @@
+# Sourced by the test scripts: a folder of their own, and checks counted.
+tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
+fail=0 n=0
+check() { # name, then a command that must succeed; what it said shows if not
+	local name=$1; shift
+	n=$((n + 1))
+	"$@" >"$tmp/why" 2>&1 || { fail=$((fail + 1)); echo "FAIL: $name"; head -20 "$tmp/why"; }
+}
+summary() {
+	echo "$((n - fail)) passed, $fail failed"
+	[ $fail -eq 0 ]
+}
