@@ -4,7 +4,7 @@
 set(root "${CPACK_TEMPORARY_INSTALL_DIRECTORY}")
 set(src "${CPACK_COLONSPLIT_SOURCE_DIR}")
 set(prefix "${root}${CPACK_PACKAGING_INSTALL_PREFIX}")
-set(doc "${prefix}/share/doc/${CPACK_PACKAGE_NAME}")
+set(doc "${prefix}/${CPACK_COLONSPLIT_DOCDIR}")
 set(man "${prefix}/${CPACK_COLONSPLIT_MANDIR}/man1")
 
 if(CPACK_GENERATOR STREQUAL "DEB" OR CPACK_GENERATOR STREQUAL "RPM")
@@ -44,7 +44,9 @@ else()
 	file(RENAME "${doc}/README.md" "${root}/README.md")
 	file(RENAME "${doc}/LICENSE" "${root}/LICENSE")
 	file(COPY_FILE "${src}/package/copyright" "${root}/COPYRIGHT")
-	file(REMOVE_RECURSE "${prefix}/share/doc")
+	# share/doc holds nothing else.
+	cmake_path(GET doc PARENT_PATH docs)
+	file(REMOVE_RECURSE "${docs}")
 endif()
 
 file(CHMOD_RECURSE "${root}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ

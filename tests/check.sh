@@ -6,6 +6,9 @@ check() { # name, then a command that must succeed; what it said shows if not
 	n=$((n + 1))
 	"$@" >"$tmp/why" 2>&1 || { fail=$((fail + 1)); echo "FAIL: $name"; head -20 "$tmp/why"; }
 }
+works() { # folder of the programs; run: what runs them, if anything
+	[ "$("${run[@]}" "$1/headslug" 'A B/C: d')" = a-b-c ] && [ "$("${run[@]}" "$1/tailecho" 'A B: c')" = ' c' ]
+}
 summary() {
 	echo "$((n - fail)) passed, $fail failed"
 	[ $fail -eq 0 ]

@@ -254,7 +254,6 @@ void cases(const std::string &slug, const std::string &tail, long count)
 		r = run(prog, {n, lots}, {"LC_ALL=C"}, sink::early);
 		expect((r.sigpipe || r.status == 1) && r.err.empty(), n + ", reader leaves early", r);
 	}
-
 }
 
 } // namespace

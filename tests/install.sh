@@ -7,9 +7,6 @@ build=$1 src=$2 cpu=$3; shift 3
 run=("$@")
 . "$(dirname "$0")/check.sh"
 same() { diff <(printf '%s\n' "${@:2}" | sort) <(cd "$1" && find . -type f | sort); }
-works() { # folder of installed programs
-	[ "$("${run[@]}" "$1/headslug" 'A B/C: d')" = a-b-c ] && [ "$("${run[@]}" "$1/tailecho" 'A B: c')" = ' c' ]
-}
 # gzip -9n: no name, no time stamp, best compression.
 gz9n() { for f; do [ "$(od -An -tx1 -j3 -N6 "$f" | tr -d ' ')" = 000000000002 ] || return 1; done; }
 # Stripped, and without the static libraries' compiler versions.
