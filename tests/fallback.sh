@@ -1,7 +1,8 @@
 #!/bin/bash
-# Where static C and C++ libraries are missing, a compiler refuses to link
-# static. Then the build links dynamic PIE and says why in one line, and
-# an explicit COLONSPLIT_STATIC=ON stops at configure time instead.
+# Where static C and C++ libraries are missing, or the C library has no
+# start file for static PIE, a compiler refuses to link static. Then the
+# build links dynamic PIE and says why in one line, in the linker's words,
+# and an explicit COLONSPLIT_STATIC=ON stops at configure time instead.
 # Arguments: the source folder, the C++ compiler, settings for cmake, then
 # -- and a wrapper that runs the target's programs, if any.
 set -u
@@ -17,7 +18,7 @@ cat >"$wrap" <<EOF
 #!/bin/sh
 for a; do
 	case \$a in -static|-static-pie)
-		echo "ld: cannot find -lc: No such file or directory" >&2
+		echo "/usr/bin/ld: \${LD_ERROR:-cannot find -lc: No such file or directory}" >&2
 		exit 1
 	esac
 done
@@ -30,12 +31,16 @@ configure() { # build folder, then cache settings
 }
 
 check "configures without static libraries" configure auto
-check "says why in one line, and what to install" \
-	test "$(grep -c 'dynamic PIE.*glibc-static and libstdc++-static' "$tmp/auto.log")" = 1
+check "says why in one line, in the linker's words, and what to install" \
+	test "$(grep -c 'dynamic PIE.*: ld: cannot find -lc: .*glibc-static and libstdc++-static' "$tmp/auto.log")" = 1
 check "builds" cmake --build "$tmp/auto"
 check "links dynamic PIE" eval "readelf -h '$tmp/auto/headslug' | grep -q 'Type:.*DYN' &&
 	readelf -lW '$tmp/auto/headslug' | grep -q INTERP"
 check "the dynamic programs work" works "$tmp/auto"
+
+check "a missing start file is not missing libraries" eval "LD_ERROR='cannot find rcrt1.o: No such file or directory' configure rcrt1 &&
+	grep -q 'dynamic PIE.*: ld: cannot find rcrt1.o: No such file or directory$' '$tmp/rcrt1.log' &&
+	! grep -q glibc-static '$tmp/rcrt1.log'"
 
 check "static asked for by name stops at configure time" eval "! configure on -DCOLONSPLIT_STATIC=ON"
 # CMake folds the error's lines.

@@ -45,7 +45,7 @@ for bin in "$@"; do
 	check "$name: -fstack-protector-strong" last '-f(no-)?stack-protector(-.*)?' '-fstack-protector-strong'
 	check "$name: -fstack-clash-protection" last '-f(no-)?stack-clash-protection' '-fstack-clash-protection'
 	case $(readelf -h "$bin" | sed -n 's/^ *Machine: *//p') in
-	*X86-64*) check "$name: -fcf-protection" last '-f(no-)?cf-protection(=.*)?' '-fcf-protection(=full)?' ;;
+	*X86-64* | *80386*) check "$name: -fcf-protection" last '-f(no-)?cf-protection(=.*)?' '-fcf-protection(=full)?' ;;
 	AArch64) check "$name: -mbranch-protection=standard" last '-mbranch-protection=.*' '-mbranch-protection=standard' ;;
 	esac
 done

@@ -3,11 +3,11 @@
 // and the ways a process can be started badly or have nowhere to write.
 //
 // usage: hostile headslug tailecho [count [wrapper...]]
-//        hostile --limits headslug tailecho
+//        hostile --limits static|dynamic headslug tailecho
 // A wrapper (valgrind or an emulator, say, found on the PATH) runs each
 // program; the closed-descriptor case is then left out, since the
 // wrapper's own descriptors would fill it. --limits sweeps memory limits
-// instead.
+// instead, for programs linked as it says.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
@@ -177,11 +177,12 @@ bool tail_ok(const std::string &arg, const std::string &out)
 
 // Under any limit on address space or data segment a program writes its
 // exact field with status 0, or fails as a process that cannot start
-// fails: killed, or stopped by the C library's start-up before main, whose
-// message is not the program's. Never a message of the C++ runtime.
-void limits(const std::string &slug, const std::string &tail)
+// fails: killed, or stopped before main by the C library's start-up or,
+// in a dynamic program, by the dynamic loader, whose messages are not the
+// program's. Never a message of the C++ runtime.
+void limits(const std::string &slug, const std::string &tail, bool dynamic)
 {
-	const std::string start = "Fatal glibc error: ";
+	const std::string start = "Fatal glibc error: ", loader = ": error while loading shared libraries: ";
 	// A typical argument, and one that fills the stdio buffer many times.
 	const std::string typical = "Ab Cd/Ef: g:h", big = std::string(20000, 'Q') + ":" + std::string(20000, 'q');
 	for (const auto &[prog, n] : {std::pair{slug, "headslug"}, std::pair{tail, "tailecho"}})
@@ -192,8 +193,10 @@ void limits(const std::string &slug, const std::string &tail)
 				for (rlim_t kib = 256; kib <= 4096; kib += 16) {
 					const result r = run(prog, {n, arg}, {"LC_ALL=C"}, sink::pipe, false,
 							     resource, kib * 1024);
+					const bool unloaded = dynamic && r.status == 127 && r.out.empty() &&
+							      r.err.rfind(n + loader, 0) == 0;
 					const bool ok = r.status == 0 ? r.out == want.out && r.err.empty()
-									: r.err.empty() || r.err.rfind(start, 0) == 0;
+									: r.err.empty() || r.err.rfind(start, 0) == 0 || unloaded;
 					expect(ok, std::string(n) + ", " + std::to_string(arg.size()) + "-byte argument, " +
 							   name + " limited to " + std::to_string(kib) + " KiB",
 					       r);
@@ -261,12 +264,13 @@ void cases(const std::string &slug, const std::string &tail, long count)
 int main(int argc, char *argv[])
 {
 	const bool sweep = argc > 1 && std::string(argv[1]) == "--limits";
-	if (argc < 3 + sweep)
+	const std::string link = sweep && argc > 2 ? argv[2] : "";
+	if (argc < 3 + 2 * sweep || (sweep && link != "static" && link != "dynamic"))
 		return std::fprintf(stderr, "usage: hostile headslug tailecho [count [wrapper...]]\n"
-					    "       hostile --limits headslug tailecho\n"), 2;
+					    "       hostile --limits static|dynamic headslug tailecho\n"), 2;
 	(void)signal(SIGPIPE, SIG_IGN);
 	if (sweep) {
-		limits(argv[2], argv[3]);
+		limits(argv[3], argv[4], link == "dynamic");
 	} else {
 		wrapper.assign(argv + std::min(argc, 4), argv + argc);
 		cases(argv[1], argv[2], argc > 3 ? std::strtol(argv[3], nullptr, 10) : 2000);
