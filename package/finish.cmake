@@ -1,6 +1,9 @@
-# Run by cpack after each package is made, to take out what cpack lets in
-# of the builder: the user in a .tar.gz, and the umask in the modes of a
-# .deb's members.
+# Run by cpack after each package is made: each package written anew by
+# the tool its kind has, to take out what cpack lets in of the builder
+# (the user in a .tar.gz, the umask in a .deb's members) and to add what
+# cpack cannot write; then every package listed in SHA256SUMS.
+cmake_policy(VERSION 3.25)
+find_program(DPKG_DEB dpkg-deb)
 foreach(pkg ${CPACK_PACKAGE_FILES})
 	set(dir "${pkg}.parts")
 	file(REMOVE_RECURSE "${dir}")
@@ -19,36 +22,50 @@ foreach(pkg ${CPACK_PACKAGE_FILES})
 			COMMAND gzip -9n
 			OUTPUT_FILE "${pkg}" COMMAND_ERROR_IS_FATAL ANY)
 	elseif(pkg MATCHES "\\.deb$")
-		# The ar archive written anew, with the modes dpkg-deb gives its
-		# members and SOURCE_DATE_EPOCH as their time.
-		execute_process(COMMAND "${CMAKE_COMMAND}" -E tar xf "${pkg}" WORKING_DIRECTORY "${dir}"
+		# Built anew by dpkg-deb, which owns everything by root, dates
+		# everything SOURCE_DATE_EPOCH, and takes the control fields
+		# cpack has no way to write.
+		set(tree "${dir}/tree")
+		# (Unpacked with the modes the archive holds, whatever the umask.)
+		execute_process(COMMAND sh -c "umask 022 && exec \"$0\" \"$@\"" "${DPKG_DEB}" --raw-extract "${pkg}" "${tree}"
 			COMMAND_ERROR_IS_FATAL ANY)
-		file(GLOB control RELATIVE "${dir}" "${dir}/control.tar.*")
-		file(GLOB data RELATIVE "${dir}" "${dir}/data.tar.*")
-		file(WRITE "${dir}/.magic" "!<arch>\n")
-		set(parts "${dir}/.magic")
-		foreach(member debian-binary ${control} ${data})
-			file(SIZE "${dir}/${member}" size)
-			set(header "")
-			foreach(field "${member};16" "$ENV{SOURCE_DATE_EPOCH};12" "0;6" "0;6" "100644;8" "${size};10")
-				list(GET field 0 text)
-				list(GET field 1 width)
-				string(LENGTH "${text}" length)
-				math(EXPR pad "${width} - ${length}")
-				string(REPEAT " " ${pad} spaces)
-				string(APPEND header "${text}${spaces}")
-			endforeach()
-			file(WRITE "${dir}/.${member}" "${header}`\n")
-			list(APPEND parts "${dir}/.${member}" "${dir}/${member}")
-			# Members start at even offsets.
-			math(EXPR odd "${size} % 2")
-			if(odd)
-				file(WRITE "${dir}/.${member}.pad" "\n")
-				list(APPEND parts "${dir}/.${member}.pad")
-			endif()
-		endforeach()
-		execute_process(COMMAND "${CMAKE_COMMAND}" -E cat ${parts} OUTPUT_FILE "${pkg}"
-			COMMAND_ERROR_IS_FATAL ANY)
+		file(READ "${tree}/DEBIAN/control" control)
+		if(control MATCHES "\nDepends: ([^\n]*)")
+			set(depends "${CMAKE_MATCH_1}")
+			include("${src}/package/depends.cmake")
+			string(REGEX REPLACE "\nDepends: [^\n]*" "\nDepends: ${depends}" control "${control}")
+		endif()
+		if(built_using)
+			string(REGEX REPLACE "\n(Depends|Description): " "\nBuilt-Using: ${built_using}\n\\1: " control "${control}")
+		endif()
+		file(WRITE "${tree}/DEBIAN/control" "${control}")
+		execute_process(COMMAND "${DPKG_DEB}" --root-owner-group --build "${tree}" "${pkg}"
+			OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 	endif()
 	file(REMOVE_RECURSE "${dir}")
 endforeach()
+
+# SHA256SUMS beside the packages: this run's, and those of earlier runs
+# whose packages are still there, in name order, as sha256sum -c reads.
+set(sums "${CPACK_PACKAGE_DIRECTORY}/SHA256SUMS")
+set(lines "")
+set(made "")
+foreach(pkg ${CPACK_PACKAGE_FILES})
+	cmake_path(GET pkg FILENAME name)
+	file(SHA256 "${pkg}" hash)
+	list(APPEND lines "${name}:${hash}  ${name}")
+	list(APPEND made "${name}")
+endforeach()
+if(EXISTS "${sums}")
+	file(STRINGS "${sums}" old)
+	foreach(line ${old})
+		string(REGEX REPLACE "^[0-9a-f]+  " "" name "${line}")
+		if(NOT name IN_LIST made AND EXISTS "${CPACK_PACKAGE_DIRECTORY}/${name}")
+			list(APPEND lines "${name}:${line}")
+		endif()
+	endforeach()
+endif()
+list(SORT lines)
+list(TRANSFORM lines REPLACE "^[^:]*:" "")
+list(JOIN lines "\n" lines)
+file(WRITE "${sums}" "${lines}\n")

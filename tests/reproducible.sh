@@ -1,7 +1,9 @@
 #!/bin/bash
-# Two copies of the source, in folders of different names, built at
-# different times under different umasks, with nothing set by hand, give
-# packages identical to the byte.
+# Packages are identical to the byte whoever builds them: a copy of the
+# git checkout, and the source tarball it makes, unpacked without git in
+# a folder of another name, built at another time under another umask,
+# with nothing set by hand, give the same packages, the same source
+# tarball and the same SHA256SUMS.
 # Arguments: the source folder, then settings for cmake.
 set -u
 src=$1; shift
@@ -19,19 +21,28 @@ copy() { # destination: the tree as it stands, with its git history
 		(cd "$src" && tar --exclude=./build --exclude='./build-*' -cf - .) | tar -xf - -C "$1"
 	fi
 }
-build() { # umask, folder
-	(umask "$1" && copy "$2" &&
-		cmake -S "$2" -B "$2/out" -DBUILD_TESTING=OFF "${@:3}" &&
-		cmake --build "$2/out" && cd "$2/out" && cpack -G "$gens") >"$tmp/log" 2>&1 ||
+build() { # umask, source folder, then settings
+	(umask "$1" && cmake -S "$2" -B "$2/out" -DBUILD_TESTING=OFF "${@:3}" &&
+		cmake --build "$2/out" && cd "$2/out" && cpack -G "$gens" &&
+		cmake --build . --target package_source) >"$tmp/log" 2>&1 ||
 		{ cat "$tmp/log"; exit 1; }
 }
 
-build 077 "$tmp/one/colonsplit" "$@"
+one=$tmp/one/colonsplit
+copy "$one"
+build 077 "$one" "$@"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$one/out/CMakeCache.txt")
+release=$one/out/colonsplit-$version.tar.gz
+check "a source tarball" test -f "$release"
+check "it holds nothing built, and no git" eval "! tar -tzf '$release' | grep -E '/(out|build[^/]*|\.git)/'"
 sleep 1
-build 002 "$tmp/two/deeper/src" "$@"
+mkdir -p "$tmp/two/deeper"
+(umask 002 && tar -xzf "$release" -C "$tmp/two/deeper")
+two=$tmp/two/deeper/colonsplit-$version
+build 002 "$two" "$@"
 
-for pkg in "$tmp"/one/colonsplit/out/*.{deb,tar.gz,rpm}; do
-	[ -e "$pkg" ] && check "${pkg##*/} identical" cmp "$pkg" "$tmp/two/deeper/src/out/${pkg##*/}"
+for pkg in "$one"/out/*.{deb,tar.gz,rpm} "$one/out/SHA256SUMS"; do
+	[ -e "$pkg" ] && check "${pkg##*/} identical" cmp "$pkg" "$two/out/${pkg##*/}"
 done
-[ $n -ge 2 ] || check "packages made" false
+[ $n -ge 6 ] || check "packages made" false
 summary
