@@ -107,11 +107,13 @@ endforeach()
 set(parts "${ordered}")
 
 # The versions, for a static build: what the package database says of the
-# files that went in.
+# files that went in. Where it cannot say, nothing is written: no
+# Built-Using, no version.
 find_program(DPKG dpkg)
 find_program(DPKG_QUERY dpkg-query)
+set(unknown "")
 if(CPACK_COLONSPLIT_STATIC AND parts AND NOT (DPKG AND DPKG_QUERY))
-	message(NOTICE "colonsplit: no package database (dpkg): the versions of the libraries inside the programs are not known, and not written")
+	set(unknown ${parts})
 elseif(CPACK_COLONSPLIT_STATIC AND parts)
 	foreach(p ${parts})
 		execute_process(COMMAND "${DPKG}" -S ${part_${p}_files} RESULT_VARIABLE lost
@@ -121,11 +123,9 @@ elseif(CPACK_COLONSPLIT_STATIC AND parts)
 		list(TRANSFORM owners REPLACE "^\n?(.*): /$" "\\1")
 		list(REMOVE_DUPLICATES owners)
 		list(LENGTH owners count)
-		# One package, which holds every file of the part: else the
-		# version is not known.
+		# One package, which holds every file of the part.
 		if(lost OR NOT count EQUAL 1)
-			set(parts_known FALSE)
-			message(NOTICE "colonsplit: the package database does not tell which one package holds ${p}: its version is not written")
+			list(APPEND unknown ${p})
 			continue()
 		endif()
 		execute_process(COMMAND "${DPKG_QUERY}" -W "-f=\${Package}\t\${Version}\t\${source:Package}\t\${source:Version}" ${owners}
@@ -139,4 +139,8 @@ elseif(CPACK_COLONSPLIT_STATIC AND parts)
 		string(REGEX REPLACE "^[0-9]+:" "" part_${p}_upstream "${part_${p}_version}")
 		string(REGEX REPLACE "-[^-]*$" "" part_${p}_upstream "${part_${p}_upstream}")
 	endforeach()
+endif()
+if(unknown)
+	list(JOIN unknown ", " unknown)
+	message(NOTICE "colonsplit: no package database (dpkg) knows the ${unknown} inside the programs: no Built-Using, and no version written for them")
 endif()
