@@ -1,26 +1,21 @@
-# Cross-building with Debian's g++-<triple>, for the target named by the
-# GNU triple in CROSS_TRIPLE (aarch64-linux-gnu, arm-linux-gnueabihf,
-# i686-linux-gnu, riscv64-linux-gnu, powerpc64le-linux-gnu,
-# s390x-linux-gnu). The tests run the target's programs under qemu-user,
+# Toolchain file: cross-builds with Debian's g++-<triple> for the target
+# whose GNU triple CROSS_TRIPLE names, a row of cmake/arches.txt. The
+# tests run the target's programs under that row's emulator (qemu-user),
 # which finds the target's shared libraries under -L.
+# Reads: CROSS_TRIPLE, the table. Sets: the target system, compiler,
+# search paths and emulator.
 set(CMAKE_TRY_COMPILE_PLATFORM_VARIABLES CROSS_TRIPLE)
-if(NOT CROSS_TRIPLE)
-	message(FATAL_ERROR "Set CROSS_TRIPLE to the target's GNU triple, e.g. -DCROSS_TRIPLE=aarch64-linux-gnu")
-endif()
-string(REGEX MATCH "^[^-]+" cpu "${CROSS_TRIPLE}")
-# The processor as uname -m names it on the target, and qemu's name for it.
-set(qemu ${cpu})
-if(cpu STREQUAL arm)
-	set(cpu armv7l)
-elseif(cpu STREQUAL powerpc64le)
-	set(cpu ppc64le)
-	set(qemu ppc64le)
-elseif(cpu MATCHES "^i[3-6]86$")
-	set(qemu i386)
+include(${CMAKE_CURRENT_LIST_DIR}/arch.cmake)
+colonsplit_arch(triple "${CROSS_TRIPLE}")
+if(NOT arch_triple)
+	file(STRINGS ${colonsplit_arches} rows REGEX "^[^#]")
+	list(TRANSFORM rows REPLACE "^[^ ]+ +([^ ]+).*" "\\1")
+	list(JOIN rows ", " rows)
+	message(FATAL_ERROR "Set CROSS_TRIPLE to the GNU triple of a row of cmake/arches.txt: ${rows}")
 endif()
 
 set(CMAKE_SYSTEM_NAME Linux)
-set(CMAKE_SYSTEM_PROCESSOR ${cpu})
+set(CMAKE_SYSTEM_PROCESSOR ${arch_processor})
 # Another compiler for the same target may be given on the command line.
 if(NOT CMAKE_CXX_COMPILER)
 	set(CMAKE_CXX_COMPILER ${CROSS_TRIPLE}-g++)
@@ -29,4 +24,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/${CROSS_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-${qemu} -L /usr/${CROSS_TRIPLE})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${arch_emulator} -L /usr/${CROSS_TRIPLE})
