@@ -1,71 +1,122 @@
 # Run by cpack after each package is made: each package written anew by
 # the tool its kind has, to take out what cpack lets in of the builder
 # (the user in a .tar.gz, the umask in a .deb's members) and to add what
-# cpack cannot write; then every package listed in SHA256SUMS.
+# cpack cannot write; then SHA256SUMS, of every package in the folder.
+# Reads: CPACK_PACKAGE_FILES, CPACK_PACKAGE_DIRECTORY, CPACK_PACKAGE_NAME,
+#   ENV{SOURCE_DATE_EPOCH}, CPACK_COLONSPLIT_READELF (cmake/packaging.cmake),
+#   CPACK_COLONSPLIT_BUILT_USING (package/cpack.cmake); dpkg's symbols
+#   files; earlier packages in the folder.
+# Writes: the packages, SHA256SUMS.
 cmake_policy(VERSION 3.25)
-find_program(DPKG_DEB dpkg-deb)
+
+# Depends, as dpkg-shlibdeps wrote it for the programs in tree, made true
+# of the target:
+# - Debian's cross libraries, named name:arch or name-arch-cross, stand
+#   for the target's own package, name.
+# - Each package is at least as new as the first to define every symbol
+#   version the programs need, as its symbols file on this machine says.
+#   dpkg-shlibdeps reads only the versions of the symbols themselves: a
+#   version needed with no symbol (GLIBC_ABI_DT_RELR, which packed
+#   relative relocations need) escapes it, and a cross library has no
+#   symbols file to read.
+function(true_depends var depends tree)
+	set(needs "")
+	file(GLOB programs "${tree}/usr/bin/*")
+	foreach(prog ${programs})
+		execute_process(COMMAND "${CPACK_COLONSPLIT_READELF}" -VW "${prog}"
+			OUTPUT_VARIABLE versions COMMAND_ERROR_IS_FATAL ANY)
+		string(REGEX MATCHALL "  Name: [^ ]+" names "${versions}")
+		list(TRANSFORM names REPLACE "^  Name: " "")
+		list(APPEND needs ${names})
+	endforeach()
+	list(REMOVE_DUPLICATES needs)
+	list(TRANSFORM needs REPLACE "\\." "\\\\.")
+	list(JOIN needs "|" needs)
+	string(REPLACE ", " ";" entries "${depends}")
+	set(out "")
+	foreach(entry ${entries})
+		if(NOT entry MATCHES "^([^ :(|]+)(:[^ (]+)?( \\(>= ([^)]+)\\))?$")
+			list(APPEND out "${entry}")
+			continue()
+		endif()
+		string(REGEX REPLACE "-[a-z0-9]+-cross$" "" package "${CMAKE_MATCH_1}")
+		set(least "${CMAKE_MATCH_4}")
+		execute_process(COMMAND dpkg-query --control-path "${package}" symbols
+			OUTPUT_VARIABLE symbols OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+		string(REGEX REPLACE "\n.*" "" symbols "${symbols}")
+		set(defined "")
+		if(needs AND symbols)
+			file(STRINGS "${symbols}" defined REGEX "^ (${needs})@")
+		endif()
+		foreach(line ${defined})
+			string(REGEX REPLACE ".* " "" version "${line}")
+			execute_process(COMMAND dpkg --compare-versions "${version}" gt "${least}" RESULT_VARIABLE older)
+			if(NOT least OR older EQUAL 0)
+				set(least "${version}")
+			endif()
+		endforeach()
+		if(least)
+			list(APPEND out "${package} (>= ${least})")
+		else()
+			list(APPEND out "${package}")
+		endif()
+	endforeach()
+	list(JOIN out ", " out)
+	set(${var} "${out}" PARENT_SCOPE)
+endfunction()
+
 foreach(pkg ${CPACK_PACKAGE_FILES})
 	set(dir "${pkg}.parts")
 	file(REMOVE_RECURSE "${dir}")
 	file(MAKE_DIRECTORY "${dir}")
 	if(pkg MATCHES "\\.tar\\.gz$")
-		# Packed anew by GNU tar: owned by root, in name order.
-		execute_process(COMMAND tar -xpzf "${pkg}" -C "${dir}" COMMAND_ERROR_IS_FATAL ANY)
+		# Packed anew by GNU tar: owned by root, in name order, and the
+		# top folder, which cpack's archive leaves out, with the rest.
+		execute_process(COMMAND tar -xzf "${pkg}" -C "${dir}" COMMAND_ERROR_IS_FATAL ANY)
 		file(GLOB top RELATIVE "${dir}" "${dir}/*")
-		# The top folder, which the archive did not hold, was made
-		# with the umask.
-		file(CHMOD "${dir}/${top}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
-			GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 		execute_process(
-			COMMAND tar -C "${dir}" --sort=name --owner=root:0 --group=root:0
+			COMMAND tar -C "${dir}" --sort=name --owner=root:0 --group=root:0 --mode=u=rwX,go=rX
 				--mtime=@$ENV{SOURCE_DATE_EPOCH} -cf - ${top}
 			COMMAND gzip -9n
 			OUTPUT_FILE "${pkg}" COMMAND_ERROR_IS_FATAL ANY)
 	elseif(pkg MATCHES "\\.deb$")
 		# Built anew by dpkg-deb, which owns everything by root, dates
-		# everything SOURCE_DATE_EPOCH, and takes the control fields
+		# everything SOURCE_DATE_EPOCH, and takes the control fields that
 		# cpack has no way to write.
-		set(tree "${dir}/tree")
-		# (Unpacked with the modes the archive holds, whatever the umask.)
-		execute_process(COMMAND sh -c "umask 022 && exec \"$0\" \"$@\"" "${DPKG_DEB}" --raw-extract "${pkg}" "${tree}"
-			COMMAND_ERROR_IS_FATAL ANY)
-		file(READ "${tree}/DEBIAN/control" control)
+		execute_process(COMMAND dpkg-deb --raw-extract "${pkg}" "${dir}" COMMAND_ERROR_IS_FATAL ANY)
+		execute_process(COMMAND chmod -R u=rwX,go=rX "${dir}" COMMAND_ERROR_IS_FATAL ANY)
+		file(READ "${dir}/DEBIAN/control" control)
 		if(control MATCHES "\nDepends: ([^\n]*)")
-			set(depends "${CMAKE_MATCH_1}")
-			include("${src}/package/depends.cmake")
+			true_depends(depends "${CMAKE_MATCH_1}" "${dir}")
 			string(REGEX REPLACE "\nDepends: [^\n]*" "\nDepends: ${depends}" control "${control}")
 		endif()
-		if(built_using)
-			string(REGEX REPLACE "\n(Depends|Description): " "\nBuilt-Using: ${built_using}\n\\1: " control "${control}")
+		if(CPACK_COLONSPLIT_BUILT_USING)
+			string(REPLACE "\nDescription: " "\nBuilt-Using: ${CPACK_COLONSPLIT_BUILT_USING}\nDescription: "
+				control "${control}")
 		endif()
-		file(WRITE "${tree}/DEBIAN/control" "${control}")
-		execute_process(COMMAND "${DPKG_DEB}" --root-owner-group --build "${tree}" "${pkg}"
+		file(WRITE "${dir}/DEBIAN/control" "${control}")
+		execute_process(COMMAND dpkg-deb --root-owner-group --build "${dir}" "${pkg}"
 			OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 	endif()
 	file(REMOVE_RECURSE "${dir}")
 endforeach()
 
-# SHA256SUMS beside the packages: this run's, and those of earlier runs
-# whose packages are still there, in name order, as sha256sum -c reads.
-set(sums "${CPACK_PACKAGE_DIRECTORY}/SHA256SUMS")
+# This run's packages, still in cpack's own folder, and those of earlier
+# runs beside SHA256SUMS, in name order, as sha256sum -c reads them.
+set(dest "${CPACK_PACKAGE_DIRECTORY}")
+file(GLOB earlier "${dest}/${CPACK_PACKAGE_NAME}[-_]*.deb" "${dest}/${CPACK_PACKAGE_NAME}[-_]*.rpm"
+	"${dest}/${CPACK_PACKAGE_NAME}[-_]*.tar.gz")
+set(names "")
 set(lines "")
-set(made "")
-foreach(pkg ${CPACK_PACKAGE_FILES})
+foreach(pkg ${CPACK_PACKAGE_FILES} ${earlier})
 	cmake_path(GET pkg FILENAME name)
-	file(SHA256 "${pkg}" hash)
-	list(APPEND lines "${name}:${hash}  ${name}")
-	list(APPEND made "${name}")
+	if(NOT name IN_LIST names)
+		list(APPEND names "${name}")
+		file(SHA256 "${pkg}" hash)
+		list(APPEND lines "${name}:${hash}  ${name}")
+	endif()
 endforeach()
-if(EXISTS "${sums}")
-	file(STRINGS "${sums}" old)
-	foreach(line ${old})
-		string(REGEX REPLACE "^[0-9a-f]+  " "" name "${line}")
-		if(NOT name IN_LIST made AND EXISTS "${CPACK_PACKAGE_DIRECTORY}/${name}")
-			list(APPEND lines "${name}:${line}")
-		endif()
-	endforeach()
-endif()
 list(SORT lines)
 list(TRANSFORM lines REPLACE "^[^:]*:" "")
 list(JOIN lines "\n" lines)
-file(WRITE "${sums}" "${lines}\n")
+file(WRITE "${dest}/SHA256SUMS" "${lines}\n")
