@@ -9,6 +9,9 @@ check() { # name, then a command that must succeed; what it said shows if not
 works() { # folder of the programs; run: what runs them, if anything
 	[ "$("${run[@]}" "$1/headslug" 'A B/C: d')" = a-b-c ] && [ "$("${run[@]}" "$1/tailecho" 'A B: c')" = ' c' ]
 }
+same() { # a folder holds these files and no others
+	diff <(printf '%s\n' "${@:2}" | sort) <(cd "$1" && find . -type f | sort)
+}
 summary() {
 	echo "$((n - fail)) passed, $fail failed"
 	[ $fail -eq 0 ]

@@ -1,21 +1,26 @@
 #!/bin/bash
-# The manual pages lint clean, carry the sections a reader looks for, and
-# name the project's version.
-# Arguments: the version, then the pages.
+# The manual pages: with "sections", they carry the sections a reader
+# looks for and name the project's version; with "groff" or "mandoc",
+# that linter finds nothing to say of them.
+# Arguments: sections, groff or mandoc; the version; then the pages.
 set -u
-version=$1; shift
-command -v groff >/dev/null || { echo "groff not found: skipped"; exit 77; }
+mode=$1 version=$2; shift 2
 fail=0 n=0
 for page in "$@"; do
 	n=$((n + 1))
-	msg=$(groff -t -mandoc -ww -z "$page" 2>&1)
-	# Style notes about other pages missing from this machine's
-	# database are not the page's own.
-	command -v mandoc >/dev/null && msg+=$(mandoc -T lint -W warning "$page" 2>&1)
-	for sh in NAME SYNOPSIS DESCRIPTION 'EXIT STATUS' EXAMPLES 'SEE ALSO'; do
-		grep -qx "\.Sh $sh" "$page" || msg+="no section $sh"$'\n'
-	done
-	grep -qx "\.Os colonsplit $version" "$page" || msg+="no .Os colonsplit $version"$'\n'
+	case $mode in
+	sections)
+		msg=
+		for sh in NAME SYNOPSIS DESCRIPTION 'EXIT STATUS' EXAMPLES 'SEE ALSO'; do
+			grep -qx "\.Sh $sh" "$page" || msg+="no section $sh"$'\n'
+		done
+		grep -qx "\.Os colonsplit $version" "$page" || msg+="no .Os colonsplit $version"$'\n'
+		;;
+	groff) msg=$(groff -t -mandoc -ww -z "$page" 2>&1) ;;
+	# Style notes about other pages missing from this machine's database
+	# are not the page's own.
+	mandoc) msg=$(mandoc -T lint -W warning "$page" 2>&1) ;;
+	esac
 	if [ -n "$msg" ]; then
 		fail=$((fail + 1))
 		printf 'FAIL: %s\n%s\n' "$page" "$msg"

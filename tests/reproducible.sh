@@ -4,13 +4,12 @@
 # a folder of another name, built at another time under another umask,
 # with nothing set by hand, give the same packages, the same source
 # tarball and the same SHA256SUMS.
+# Plain cpack makes every kind this machine can make.
 # Arguments: the source folder, then settings for cmake.
 set -u
 src=$1; shift
 . "$(dirname "$0")/check.sh"
 unset SOURCE_DATE_EPOCH
-gens=DEB\;TGZ
-command -v rpmbuild >/dev/null && gens+=\;RPM || echo "rpmbuild not found: no .rpm compared"
 
 copy() { # destination: the tree as it stands, with its git history
 	mkdir -p "$1"
@@ -23,7 +22,7 @@ copy() { # destination: the tree as it stands, with its git history
 }
 build() { # umask, source folder, then settings
 	(umask "$1" && cmake -S "$2" -B "$2/out" -DBUILD_TESTING=OFF "${@:3}" &&
-		cmake --build "$2/out" && cd "$2/out" && cpack -G "$gens" &&
+		cmake --build "$2/out" && cd "$2/out" && cpack &&
 		cmake --build . --target package_source) >"$tmp/log" 2>&1 ||
 		{ cat "$tmp/log"; exit 1; }
 }
@@ -44,5 +43,5 @@ build 002 "$two" "$@"
 for pkg in "$one"/out/*.{deb,tar.gz,rpm} "$one/out/SHA256SUMS"; do
 	[ -e "$pkg" ] && check "${pkg##*/} identical" cmp "$pkg" "$two/out/${pkg##*/}"
 done
-[ $n -ge 6 ] || check "packages made" false
+[ $n -ge 5 ] || check "packages made" false
 summary

@@ -1,4 +1,4 @@
-// usage: node sbom.js [--no-schema] file.cdx.json
+// usage: node sbom.js file.cdx.json
 // Checks a CycloneDX SBOM against the official schema, with the CycloneDX
 // project's own library, and prints each component it names, nested ones
 // too: "name sha256" for one with a hash, else "name version".
@@ -6,17 +6,13 @@
 const fs = require('fs');
 
 async function main(args) {
-	const schema = args[0] !== '--no-schema';
-	const text = fs.readFileSync(args[schema ? 0 : 1], 'utf8');
-	if (schema) {
-		const { Validation } = require('@cyclonedx/cyclonedx-library');
-		const bom = JSON.parse(text);
-		const validator = new Validation.JsonStrictValidator(bom.specVersion);
-		const errors = await validator.validate(text);
-		if (errors) {
-			console.error(JSON.stringify(errors, null, 2));
-			return 1;
-		}
+	const text = fs.readFileSync(args[0], 'utf8');
+	const { Validation } = require('@cyclonedx/cyclonedx-library');
+	const validator = new Validation.JsonStrictValidator(JSON.parse(text).specVersion);
+	const errors = await validator.validate(text);
+	if (errors) {
+		console.error(JSON.stringify(errors, null, 2));
+		return 1;
 	}
 	const walk = (components) => {
 		for (const c of components || []) {

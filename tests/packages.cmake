@@ -1,0 +1,78 @@
+# What an install and the packages lay down, that the programs work
+# there, and that the packages say truly what is inside them. Plain cpack
+# makes the packages once (the test "packages", a fixture); package.sh
+# checks each kind.
+# Reads (tests/CMakeLists.txt): here, link, run, progs, missing(),
+#   leave_out(); colonsplit_static; DPKG_DEB and RPMBUILD
+#   (cmake/packaging.cmake); the architecture table.
+add_test(NAME install COMMAND bash ${here}/install.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${link} ${run})
+
+# The target's names, as each kind of package gives them.
+colonsplit_arch(processor "${CMAKE_SYSTEM_PROCESSOR}")
+if(NOT arch_debian)
+	execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch_debian OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+	set(arch_rpm ${CMAKE_SYSTEM_PROCESSOR})
+endif()
+# A static program carries the C library that the compiler links: the
+# packages name its version, where the package database knows it.
+set(libc "")
+if(colonsplit_static)
+	execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libc.a
+		OUTPUT_VARIABLE libc_a OUTPUT_STRIP_TRAILING_WHITESPACE)
+	file(REAL_PATH "${libc_a}" libc_a)
+	missing(lack dpkg-query)
+	if(NOT lack)
+		execute_process(COMMAND dpkg -S "${libc_a}" OUTPUT_VARIABLE owner ERROR_QUIET)
+		string(REGEX REPLACE ":.*" "" owner "${owner}")
+	endif()
+	if(owner)
+		execute_process(COMMAND dpkg-query -W "-f=\${Version} \${source:Package} \${source:Version}" ${owner}
+			OUTPUT_VARIABLE libc)
+	else()
+		leave_out(package.libc "no package database knows ${libc_a}: the C library's version in the packages is not checked")
+	endif()
+endif()
+
+set(pkgs ${CMAKE_CURRENT_BINARY_DIR}/packages)
+set(package bash ${here}/package.sh ${pkgs} ${PROJECT_SOURCE_DIR} ${link} ${PROJECT_VERSION}
+	${CMAKE_SYSTEM_PROCESSOR} "${arch_debian}" "${arch_rpm}" "${libc}")
+add_test(NAME packages COMMAND ${package} make ${PROJECT_BINARY_DIR})
+set_tests_properties(packages PROPERTIES FIXTURES_SETUP packages)
+add_test(NAME package.tgz COMMAND ${package} tgz ${run})
+
+if(NOT DPKG_DEB)
+	leave_out(package.deb "dpkg-deb not found: no .deb is made or checked")
+else()
+	add_test(NAME package.deb COMMAND ${package} deb ${run})
+endif()
+
+missing(lack rpm rpm2cpio cpio)
+if(NOT RPMBUILD)
+	leave_out(package.rpm "rpmbuild not found: no .rpm is made or checked")
+elseif(lack)
+	leave_out(package.rpm "${lack}: the .rpm is made, not checked")
+else()
+	add_test(NAME package.rpm COMMAND ${package} rpm ${run})
+endif()
+
+# Each package's SBOM, against the CycloneDX schema, with the CycloneDX
+# project's own library, installed by npm.
+missing(lack node)
+if(NOT lack)
+	execute_process(COMMAND npm root -g OUTPUT_VARIABLE node_path OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+	execute_process(COMMAND ${CMAKE_COMMAND} -E env NODE_PATH=${node_path}
+		node -e "require('@cyclonedx/cyclonedx-library')" RESULT_VARIABLE lost OUTPUT_QUIET ERROR_QUIET)
+	if(lost)
+		set(lack "no @cyclonedx/cyclonedx-library for node (npm install -g)")
+	endif()
+endif()
+if(lack)
+	leave_out(package.sbom "${lack}: the SBOMs are not checked")
+else()
+	add_test(NAME package.sbom COMMAND ${package} sbom ${run})
+	set_tests_properties(package.sbom PROPERTIES ENVIRONMENT NODE_PATH=${node_path})
+endif()
+
+get_property(tests DIRECTORY PROPERTY TESTS)
+list(FILTER tests INCLUDE REGEX "^package\\.(tgz|deb|rpm|sbom)$")
+set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED packages)
