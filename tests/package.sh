@@ -2,20 +2,22 @@
 # The packages, one kind at a time: "make" makes them all with plain
 # cpack, as a packager would; tgz, deb, rpm and sbom check what that kind
 # holds and what it says of itself.
-# Arguments: the folder of the packages, the source folder, static or
-# dynamic, the version, the target's processor (as uname -m names it),
-# its Debian and its RPM names, the C library that static programs carry
-# ("version source source-version" of its package, or ""), the kind; then
-# for make the build folder, for the others a wrapper that runs the
-# target's programs, if any.
+# Arguments: the kind; then for make the build folder, for the others a
+# wrapper that runs the target's programs, if any. In the environment:
+# PKGS, the folder of the packages; SRC, the source folder; LINK, static
+# or dynamic; VERSION; CPU, DEB_ARCH and RPM_ARCH, the target's processor
+# (as uname -m names it), Debian and RPM names; LIBC, the C library that
+# static programs carry, as "version source source-version" of its
+# package, where known.
 set -u
-pkgs=$1 src=$2 link=$3 version=$4 cpu=$5 arch=$6 rpmarch=$7 kind=$9
-read -r -a libc <<<"$8"
-shift 9
+kind=$1
+shift
 run=("$@")
+pkgs=$PKGS src=$SRC version=$VERSION cpu=$CPU arch=$DEB_ARCH rpmarch=$RPM_ARCH
+read -r -a libc <<<"${LIBC:-}"
 . "$(dirname "$0")/check.sh"
 static=false
-[ "$link" = static ] && static=true
+[ "$LINK" = static ] && static=true
 tgz=$pkgs/colonsplit-$version-Linux-$cpu.tar.gz
 deb=$pkgs/colonsplit_${version}_$arch.deb
 rpm=$pkgs/colonsplit-$version-1.$rpmarch.rpm
@@ -48,6 +50,7 @@ make)
 	rm -rf "$pkgs"
 	# Under a strict umask: the packages' modes must not follow it.
 	(umask 077 && cd "$1" && cpack -B "$pkgs" >"$tmp/log" 2>&1) || { cat "$tmp/log"; exit 1; }
+	check "the packages made, a .tar.gz among them" test -f "$tgz"
 	check "SHA256SUMS lists every package made" test "$(cd "$pkgs" && LC_ALL=C ls -- *.deb *.rpm *.tar.gz 2>/dev/null)" = \
 		"$(sed 's/^[0-9a-f]*  //' "$pkgs/SHA256SUMS")"
 	check "SHA256SUMS verifies" eval "cd '$pkgs' && sha256sum --quiet -c SHA256SUMS"
@@ -88,8 +91,10 @@ deb)
 	else
 		depends=$(field Depends)
 		check ".deb: Depends on the target's own packages" eval "! grep -Eq ':|-cross' <<<'$depends'"
-		check ".deb: Depends on libc6 and libstdc++6, with versions" \
-			eval "grep -Eq 'libc6 \(>= [0-9.]+\)' <<<'$depends' && grep -Eq 'libstdc\+\+6 \(>= [0-9.]+\)' <<<'$depends'"
+		check ".deb: Depends on libc6 and libstdc++6" \
+			eval "grep -Eq '(^|, )libc6 ' <<<'$depends' && grep -Eq '(^|, )libstdc\+\+6 ' <<<'$depends'"
+		check ".deb: Depends on each at least as new as the programs need" \
+			eval "! sed 's/, /\\n/g' <<<'$depends' | grep -Ev '^[a-z0-9.+-]+ \(>= [0-9][^)]*\)$'"
 		if readelf -VW "$tmp/deb/usr/bin/headslug" | grep -q GLIBC_ABI_DT_RELR; then
 			least=$(sed -n 's/.*libc6 (>= \([^)]*\)).*/\1/p' <<<"$depends")
 			check ".deb: packed relocations need libc6 2.36" dpkg --compare-versions "$least" ge 2.36
@@ -132,6 +137,10 @@ sbom)
 		check "SBOM: $prog as shipped" grep -qx "$prog $(sha256sum <"$tmp/tgz/bin/$prog" | cut -d' ' -f1)" "$tmp/said"
 	done
 	[ ${#libc[@]} -eq 3 ] && check "SBOM: the C library's version" grep -qx "glibc ${libc[0]}" "$tmp/said"
+	;;
+*)
+	echo "no such kind: $kind"
+	exit 2
 	;;
 esac
 summary

@@ -33,9 +33,7 @@ if(colonsplit_static)
 	endif()
 endif()
 
-set(pkgs ${CMAKE_CURRENT_BINARY_DIR}/packages)
-set(package bash ${here}/package.sh ${pkgs} ${PROJECT_SOURCE_DIR} ${link} ${PROJECT_VERSION}
-	${CMAKE_SYSTEM_PROCESSOR} "${arch_debian}" "${arch_rpm}" "${libc}")
+set(package bash ${here}/package.sh)
 add_test(NAME packages COMMAND ${package} make ${PROJECT_BINARY_DIR})
 set_tests_properties(packages PROPERTIES FIXTURES_SETUP packages)
 add_test(NAME package.tgz COMMAND ${package} tgz ${run})
@@ -70,9 +68,10 @@ if(lack)
 	leave_out(package.sbom "${lack}: the SBOMs are not checked")
 else()
 	add_test(NAME package.sbom COMMAND ${package} sbom ${run})
-	set_tests_properties(package.sbom PROPERTIES ENVIRONMENT NODE_PATH=${node_path})
 endif()
 
 get_property(tests DIRECTORY PROPERTY TESTS)
 list(FILTER tests INCLUDE REGEX "^package\\.(tgz|deb|rpm|sbom)$")
 set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED packages)
+set_tests_properties(packages ${tests} PROPERTIES ENVIRONMENT
+	"PKGS=${CMAKE_CURRENT_BINARY_DIR}/packages;SRC=${PROJECT_SOURCE_DIR};LINK=${link};VERSION=${PROJECT_VERSION};CPU=${CMAKE_SYSTEM_PROCESSOR};DEB_ARCH=${arch_debian};RPM_ARCH=${arch_rpm};LIBC=${libc};NODE_PATH=${node_path}")
