@@ -4,7 +4,8 @@
 # them reproducible and say what is inside: cpack.cmake (before each
 # kind), stage.cmake (on the staged tree) and finish.cmake (on the
 # packages made).
-# Reads: colonsplit_static, the install rules, the architecture table.
+# Reads: colonsplit_static, colonsplit_linker, the install rules, the
+#   architecture table.
 # Sets: the CPack variables; CPACK_COLONSPLIT_* for package/; the link
 # option by which the linker records the files it read (<program>.inputs).
 include(arch)
@@ -12,7 +13,7 @@ colonsplit_arch(processor "${CMAKE_SYSTEM_PROCESSOR}")
 
 # Which files the linker read: the packages name the libraries that a
 # static program carries from them.
-set(CMAKE_REQUIRED_LINK_OPTIONS LINKER:--dependency-file=/dev/null)
+set(CMAKE_REQUIRED_LINK_OPTIONS ${colonsplit_linker} LINKER:--dependency-file=/dev/null)
 check_cxx_source_compiles("int main() { return 0; }" COLONSPLIT_HAVE_DEPFILE FAIL_REGEX "warning|unknown|unrecognized")
 unset(CMAKE_REQUIRED_LINK_OPTIONS)
 foreach(prog headslug tailecho)

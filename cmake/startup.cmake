@@ -1,0 +1,56 @@
+# The start-up layout: the functions that a call's start-up runs, linked
+# together at the head of the text, so that a call faults in fewer pages
+# of a static program (a dynamic one's start-up is the loader's and the
+# shared libraries'). lld 15 or later lays them out from
+# cmake/startup.order, which cmake/startup.sh makes (the target
+# startup-order); with a linker the builder chose, only if it can.
+# Reads: colonsplit_static, CMAKE_CXX_FLAGS and CMAKE_EXE_LINKER_FLAGS
+#   (a linker chosen there), the ordering file.
+# Sets: colonsplit_linker, the link options that choose the linker, for
+#   the probes and the programs; colonsplit_layout, the options that lay
+#   the programs out, or where they are not, colonsplit_unlaid: why not.
+include(CheckCXXSourceCompiles)
+set(colonsplit_linker "")
+set(colonsplit_layout "")
+set(order ${CMAKE_CURRENT_LIST_DIR}/startup.order)
+set(colonsplit_unlaid "the programs are linked dynamically")
+if(NOT colonsplit_static)
+	return()
+endif()
+
+if(NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fuse-ld=|--ld-path=")
+	# The newest lld there is, from its version's own folder (GCC has no
+	# --ld-path: -B points it at a folder that holds ld.lld).
+	file(GLOB llds /usr/lib/llvm-*/bin/ld.lld)
+	find_program(path_lld ld.lld NO_CACHE)
+	set(best 0)
+	foreach(lld ${path_lld} ${llds})
+		execute_process(COMMAND ${lld} --version OUTPUT_VARIABLE said ERROR_QUIET)
+		if(said MATCHES "LLD ([0-9]+)\\." AND CMAKE_MATCH_1 GREATER_EQUAL 15 AND CMAKE_MATCH_1 GREATER best)
+			set(best ${CMAKE_MATCH_1})
+			cmake_path(GET lld PARENT_PATH dir)
+			set(colonsplit_linker -fuse-ld=lld -B${dir})
+		endif()
+	endforeach()
+	if(NOT colonsplit_linker)
+		set(colonsplit_unlaid "no lld 15 or later is found (Debian's lld-16)")
+		message(NOTICE "colonsplit: no start-up layout, since ${colonsplit_unlaid}")
+		return()
+	endif()
+endif()
+
+set(layout LINKER:--symbol-ordering-file=${order} LINKER:--no-warn-symbol-ordering)
+set(CMAKE_REQUIRED_LINK_OPTIONS ${colonsplit_linker} -static-pie ${layout})
+set(CMAKE_REQUIRED_FLAGS -fPIE)
+check_cxx_source_compiles("#include <iostream>
+int main() { return std::cout.flush() ? 0 : 1; }" COLONSPLIT_HAVE_LAYOUT
+	FAIL_REGEX "warning|unknown|unrecognized|unsupported|ignored|not supported")
+unset(CMAKE_REQUIRED_LINK_OPTIONS)
+unset(CMAKE_REQUIRED_FLAGS)
+if(COLONSPLIT_HAVE_LAYOUT)
+	set(colonsplit_layout ${layout})
+else()
+	set(colonsplit_unlaid "the linker does not take --symbol-ordering-file")
+	message(NOTICE "colonsplit: no start-up layout, since ${colonsplit_unlaid}")
+	set(colonsplit_linker "")
+endif()
