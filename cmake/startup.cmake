@@ -9,7 +9,6 @@
 # Sets: colonsplit_linker, the link options that choose the linker, for
 #   the probes and the programs; colonsplit_layout, the options that lay
 #   the programs out, or where they are not, colonsplit_unlaid: why not.
-include(CheckCXXSourceCompiles)
 set(colonsplit_linker "")
 set(colonsplit_layout "")
 set(order ${CMAKE_CURRENT_LIST_DIR}/startup.order)
@@ -39,18 +38,30 @@ if(NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fuse-ld=|--ld-pa
 	endif()
 endif()
 
+# The probe runs what it links: lld 16 links static PIE for i386 that
+# does not start.
 set(layout LINKER:--symbol-ordering-file=${order} LINKER:--no-warn-symbol-ordering)
-set(CMAKE_REQUIRED_LINK_OPTIONS ${colonsplit_linker} -static-pie ${layout})
-set(CMAKE_REQUIRED_FLAGS -fPIE)
-check_cxx_source_compiles("#include <iostream>
-int main() { return std::cout.flush() ? 0 : 1; }" COLONSPLIT_HAVE_LAYOUT
-	FAIL_REGEX "warning|unknown|unrecognized|unsupported|ignored|not supported")
-unset(CMAKE_REQUIRED_LINK_OPTIONS)
-unset(CMAKE_REQUIRED_FLAGS)
-if(COLONSPLIT_HAVE_LAYOUT)
-	set(colonsplit_layout ${layout})
-else()
-	set(colonsplit_unlaid "the linker does not take --symbol-ordering-file")
+if(NOT DEFINED COLONSPLIT_UNLAID)
+	set(why "")
+	if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+		set(why "no emulator runs the target's programs to probe it")
+	else()
+		try_run(ran linked SOURCE_FROM_CONTENT layout.cpp "#include <iostream>
+int main() { return std::cout.flush() ? 0 : 1; }"
+			COMPILE_DEFINITIONS -fPIE LINK_OPTIONS ${colonsplit_linker} -static-pie ${layout}
+			COMPILE_OUTPUT_VARIABLE log)
+		if(NOT linked OR log MATCHES "warning|unknown|unrecognized|unsupported|ignored|not supported")
+			set(why "the linker does not take --symbol-ordering-file")
+		elseif(NOT ran EQUAL 0)
+			set(why "a static PIE that this linker lays out does not run")
+		endif()
+	endif()
+	set(COLONSPLIT_UNLAID "${why}" CACHE INTERNAL "Why the programs are not laid out for start-up")
+endif()
+if(COLONSPLIT_UNLAID)
+	set(colonsplit_unlaid "${COLONSPLIT_UNLAID}")
 	message(NOTICE "colonsplit: no start-up layout, since ${colonsplit_unlaid}")
 	set(colonsplit_linker "")
+else()
+	set(colonsplit_layout ${layout})
 endif()
