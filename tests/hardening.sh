@@ -1,6 +1,6 @@
 #!/bin/bash
-# The shipping programs carry the hardening the README claims, read off the
-# binaries: PIE, static where built static, full RELRO, a non-executable
+# The shipping programs carry the hardening CONTRIBUTING.md claims, read off
+# the binaries: PIE, static where built static, full RELRO, a non-executable
 # stack, relative relocations where the linker was found to pack them, and
 # GCC's record of its switches (stack protector, stack clash protection,
 # the architecture's control-flow protection, optimisation). Fortify is a
