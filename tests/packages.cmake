@@ -3,7 +3,7 @@
 # makes the packages once (the test "packages", a fixture); package.sh
 # checks each kind.
 # Reads (tests/CMakeLists.txt): here, link, run, progs, missing(),
-#   leave_out(); colonsplit_static; DPKG_DEB and RPMBUILD
+#   test_unless(), leave_out(); colonsplit_static; DPKG_DEB and RPMBUILD
 #   (cmake/packaging.cmake); the architecture table.
 add_test(NAME install COMMAND bash ${here}/install.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${link} ${run})
 
@@ -38,20 +38,19 @@ add_test(NAME packages COMMAND ${package} make ${PROJECT_BINARY_DIR})
 set_tests_properties(packages PROPERTIES FIXTURES_SETUP packages)
 add_test(NAME package.tgz COMMAND ${package} tgz ${run})
 
+set(lack "")
 if(NOT DPKG_DEB)
-	leave_out(package.deb "dpkg-deb not found: no .deb is made or checked")
-else()
-	add_test(NAME package.deb COMMAND ${package} deb ${run})
+	set(lack "dpkg-deb not found: no .deb is made or checked")
 endif()
+test_unless("${lack}" package.deb ${package} deb ${run})
 
 missing(lack rpm rpm2cpio cpio)
 if(NOT RPMBUILD)
-	leave_out(package.rpm "rpmbuild not found: no .rpm is made or checked")
+	set(lack "rpmbuild not found: no .rpm is made or checked")
 elseif(lack)
-	leave_out(package.rpm "${lack}: the .rpm is made, not checked")
-else()
-	add_test(NAME package.rpm COMMAND ${package} rpm ${run})
+	string(APPEND lack ": the .rpm is made, not checked")
 endif()
+test_unless("${lack}" package.rpm ${package} rpm ${run})
 
 # Each package's SBOM, against the CycloneDX schema, with the CycloneDX
 # project's own library, installed by npm.
@@ -65,34 +64,31 @@ if(NOT lack)
 	endif()
 endif()
 if(lack)
-	leave_out(package.sbom "${lack}: the SBOMs are not checked")
-else()
-	add_test(NAME package.sbom COMMAND ${package} sbom ${run})
+	string(APPEND lack ": the SBOMs are not checked")
 endif()
+test_unless("${lack}" package.sbom ${package} sbom ${run})
 
 # Signed repositories of the packages (package/repository), proven with
 # apt and dnf themselves.
 add_test(NAME repository.refuse COMMAND bash ${here}/repository.sh refuse)
 missing(lack gpg apt-ftparchive apt-get xz)
 if(NOT DPKG_DEB)
-	leave_out(repository.apt "dpkg-deb not found: no .deb to publish")
+	set(lack "dpkg-deb not found: no .deb to publish")
 elseif(lack)
-	leave_out(repository.apt "${lack}: no APT repository is made or read")
-else()
-	add_test(NAME repository.apt COMMAND bash ${here}/repository.sh apt ${run})
+	string(APPEND lack ": no APT repository is made or read")
 endif()
+test_unless("${lack}" repository.apt bash ${here}/repository.sh apt ${run})
 missing(lack gpg rpmsign createrepo_c dnf)
 if(NOT RPMBUILD)
-	leave_out(repository.dnf "rpmbuild not found: no .rpm to publish")
+	set(lack "rpmbuild not found: no .rpm to publish")
 elseif(lack)
-	leave_out(repository.dnf "${lack}: no DNF repository is made or read")
+	string(APPEND lack ": no DNF repository is made or read")
 elseif(NOT colonsplit_static)
-	leave_out(repository.dnf "a dynamic .rpm needs the C library, which an empty root lacks")
+	set(lack "a dynamic .rpm needs the C library, which an empty root lacks")
 elseif(CMAKE_CROSSCOMPILING)
-	leave_out(repository.dnf "dnf installs the build machine's architecture only")
-else()
-	add_test(NAME repository.dnf COMMAND bash ${here}/repository.sh dnf ${run})
+	set(lack "dnf installs the build machine's architecture only")
 endif()
+test_unless("${lack}" repository.dnf bash ${here}/repository.sh dnf ${run})
 
 get_property(tests DIRECTORY PROPERTY TESTS)
 list(FILTER tests INCLUDE REGEX "^(package\\.(tgz|deb|rpm|sbom)|repository\\..*)$")
