@@ -8,7 +8,9 @@
 #   (a linker chosen there), the ordering file.
 # Sets: colonsplit_linker, the link options that choose the linker, for
 #   the probes and the programs; colonsplit_layout, the options that lay
-#   the programs out, or where they are not, colonsplit_unlaid: why not.
+#   the programs out, or where they are not, colonsplit_unlaid: why not;
+#   for static programs, the target startup-order, which writes the
+#   ordering file anew from them.
 set(colonsplit_linker "")
 set(colonsplit_layout "")
 set(order ${CMAKE_CURRENT_LIST_DIR}/startup.order)
@@ -16,6 +18,9 @@ set(colonsplit_unlaid "the programs are linked dynamically")
 if(NOT colonsplit_static)
 	return()
 endif()
+add_custom_target(startup-order COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/startup.sh
+	${order} $<TARGET_FILE:headslug> $<TARGET_FILE:tailecho> VERBATIM)
+add_dependencies(startup-order headslug tailecho)
 
 if(NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fuse-ld=|--ld-path=")
 	# The newest lld there is, from its version's own folder (GCC has no
