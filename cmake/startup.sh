@@ -20,22 +20,21 @@ tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
 out=$1
 shift
 
+callgrind() { # run the program p under callgrind, its output where the caller sends it
+	valgrind --tool=callgrind --callgrind-out-file="$tmp/cg" --compress-strings=no --demangle=no \
+		"$p" 'Hello World: Body text' 2>/dev/null
+}
+seen() { # the functions it ran; what callgrind knows only by address or as
+	# "below main" is the entry path, named below
+	sed -n "s/^c\?fn=//p" "$tmp/cg" | sed "s/'[0-9]*$//" | grep -v '^0x\|^(below main)$'
+}
 for p in "$@"; do
 	# The program's text symbols: address, name.
 	nm --defined-only "$p" | awk '$2 ~ /^[tTiW]$/ { print $1, $3 }' | sort -u >"$tmp/syms"
 	cut -d' ' -f2 "$tmp/syms" >>"$tmp/names"
-	# (What callgrind knows only by address or as "below main" is the
-	# entry path, named below.)
-	for sink in pipe /dev/null; do
-		if [ "$sink" = pipe ]; then
-			valgrind --tool=callgrind --callgrind-out-file="$tmp/cg" --compress-strings=no --demangle=no \
-				"$p" 'Hello World: Body text' 2>/dev/null | cat >/dev/null
-		else
-			valgrind --tool=callgrind --callgrind-out-file="$tmp/cg" --compress-strings=no --demangle=no \
-				"$p" 'Hello World: Body text' >/dev/null 2>&1
-		fi
-		sed -n "s/^c\?fn=//p" "$tmp/cg" | sed "s/'[0-9]*$//" | grep -v '^0x\|^(below main)$'
-	done
+	# Its output a pipe, then a character device (a terminal's way).
+	callgrind | cat >/dev/null && seen
+	callgrind >/dev/null && seen
 	readelf -rW "$p" | awk '/IRELATIVE/ { print "0x" $NF }' | xargs -r printf '%016x\n' |
 		awk 'NR == FNR { want[$1]; next } $1 in want { print $2 }' - "$tmp/syms"
 done >"$tmp/run"
