@@ -2,8 +2,9 @@
 # toolchain takes. A flag it takes with only a warning (as Debian 12's
 # linker for ARM takes -z pack-relative-relocs, and ignores it) counts as
 # missing.
-# Reads: colonsplit_static, COLONSPLIT_SANITIZE, colonsplit_linker and
-#   colonsplit_layout (cmake/startup.cmake), the target colonsplit_base.
+# Reads: colonsplit_static, COLONSPLIT_SANITIZE, colonsplit_linker,
+#   colonsplit_layout and colonsplit_order (cmake/startup.cmake), the
+#   target colonsplit_base.
 # Sets: the target colonsplit_ship, the COLONSPLIT_HAVE_<flag> results,
 # and ship(target), which makes a program a shipping one.
 include(CheckCXXSourceCompiles)
@@ -11,6 +12,9 @@ include(CheckPIESupported)
 add_library(colonsplit_ship INTERFACE)
 target_link_libraries(colonsplit_ship INTERFACE colonsplit_base)
 target_link_options(colonsplit_ship INTERFACE ${colonsplit_linker} ${colonsplit_layout})
+if(colonsplit_layout)
+	set_property(TARGET colonsplit_ship PROPERTY INTERFACE_LINK_DEPENDS ${colonsplit_order})
+endif()
 function(ship_if_taken kind var)
 	set(CMAKE_REQUIRED_LINK_OPTIONS ${colonsplit_linker})
 	if(kind STREQUAL LINK)
@@ -87,9 +91,6 @@ endif()
 function(ship target)
 	target_link_libraries(${target} PRIVATE colonsplit_ship)
 	set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
-	if(colonsplit_layout)
-		set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/startup.order)
-	endif()
 	# The static libraries' compiler versions: nothing a program needs.
 	if(CMAKE_OBJCOPY)
 		add_custom_command(TARGET ${target} POST_BUILD

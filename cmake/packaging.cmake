@@ -7,7 +7,8 @@
 # Reads: colonsplit_static, colonsplit_linker, the install rules, the
 #   architecture table.
 # Sets: the CPack variables; CPACK_COLONSPLIT_* for package/; the link
-# option by which the linker records the files it read (<program>.inputs).
+# option by which the linker records the files it read (<program>.inputs);
+# arch_* of the target's row of the table (cmake/arch.cmake).
 include(arch)
 colonsplit_arch(processor "${CMAKE_SYSTEM_PROCESSOR}")
 
@@ -16,11 +17,11 @@ colonsplit_arch(processor "${CMAKE_SYSTEM_PROCESSOR}")
 set(CMAKE_REQUIRED_LINK_OPTIONS ${colonsplit_linker} LINKER:--dependency-file=/dev/null)
 check_cxx_source_compiles("int main() { return 0; }" COLONSPLIT_HAVE_DEPFILE FAIL_REGEX "warning|unknown|unrecognized")
 unset(CMAKE_REQUIRED_LINK_OPTIONS)
-foreach(prog headslug tailecho)
-	if(COLONSPLIT_HAVE_DEPFILE)
+if(COLONSPLIT_HAVE_DEPFILE)
+	foreach(prog headslug tailecho)
 		target_link_options(${prog} PRIVATE LINKER:--dependency-file=${PROJECT_BINARY_DIR}/${prog}.inputs)
-	endif()
-endforeach()
+	endforeach()
+endif()
 
 # Every value reaches the scripts as it is written here.
 set(CPACK_VERBATIM_VARIABLES ON)

@@ -7,19 +7,20 @@
 # Reads: colonsplit_static, CMAKE_CXX_FLAGS and CMAKE_EXE_LINKER_FLAGS
 #   (a linker chosen there), the ordering file.
 # Sets: colonsplit_linker, the link options that choose the linker, for
-#   the probes and the programs; colonsplit_layout, the options that lay
-#   the programs out, or where they are not, colonsplit_unlaid: why not;
+#   the probes and the programs; colonsplit_order, the ordering file;
+#   colonsplit_layout, the options that lay the programs out, or where
+#   they are not, colonsplit_unlaid: why not;
 #   for static programs, the target startup-order, which writes the
 #   ordering file anew from them.
 set(colonsplit_linker "")
 set(colonsplit_layout "")
-set(order ${CMAKE_CURRENT_LIST_DIR}/startup.order)
+set(colonsplit_order ${CMAKE_CURRENT_LIST_DIR}/startup.order)
 set(colonsplit_unlaid "the programs are linked dynamically")
 if(NOT colonsplit_static)
 	return()
 endif()
 add_custom_target(startup-order COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/startup.sh
-	${order} $<TARGET_FILE:headslug> $<TARGET_FILE:tailecho> VERBATIM)
+	${colonsplit_order} $<TARGET_FILE:headslug> $<TARGET_FILE:tailecho> VERBATIM)
 add_dependencies(startup-order headslug tailecho)
 
 if(NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fuse-ld=|--ld-path=")
@@ -45,7 +46,7 @@ endif()
 
 # The probe runs what it links: lld 16 links static PIE for i386 that
 # does not start.
-set(layout LINKER:--symbol-ordering-file=${order} LINKER:--no-warn-symbol-ordering)
+set(layout LINKER:--symbol-ordering-file=${colonsplit_order} LINKER:--no-warn-symbol-ordering)
 if(NOT DEFINED COLONSPLIT_UNLAID)
 	set(why "")
 	if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)

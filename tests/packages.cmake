@@ -3,12 +3,12 @@
 # makes the packages once (the test "packages", a fixture); package.sh
 # checks each kind.
 # Reads (tests/CMakeLists.txt): here, link, run, progs, missing(),
-#   test_unless(), leave_out(); colonsplit_static; DPKG_DEB and RPMBUILD
-#   (cmake/packaging.cmake); the architecture table.
+#   test_unless(), leave_out(); colonsplit_static; DPKG_DEB, RPMBUILD and
+#   arch_* (cmake/packaging.cmake).
 add_test(NAME install COMMAND bash ${here}/install.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${link} ${run})
 
-# The target's names, as each kind of package gives them.
-colonsplit_arch(processor "${CMAKE_SYSTEM_PROCESSOR}")
+# The target's names, as each kind of package gives them: its row of the
+# table, or what the tools say by themselves.
 if(NOT arch_debian)
 	execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch_debian OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 	set(arch_rpm ${CMAKE_SYSTEM_PROCESSOR})
