@@ -1,28 +1,34 @@
-# The architecture table, cmake/arches.txt, for the toolchain file, the
-# packaging and the tests.
-# Reads: the table. Defines colonsplit_arch(column value), which sets
-# arch_debian, arch_triple, arch_processor, arch_emulator and arch_rpm
-# from the row whose column (one of those names, without arch_) holds
-# value; where no row does, all are empty, and each tool names the
-# architecture as it would by itself.
+# The architecture table, cmake/arches.txt, keyed by Debian name, for the
+# toolchain file, the packaging and the tests.
+# Reads: the table; COLONSPLIT_ARCH, the row's Debian name (a cross
+#   preset sets it to its own name); where unset, the row of the
+#   target's processor (a build for the build machine, or by a
+#   toolchain of the builder's own).
+# Sets: arch_debian, arch_triple, arch_processor, arch_emulator and
+#   arch_rpm of that row. A name given with no row is an error; a target
+#   with no row leaves them empty, and each tool names the
+#   architecture as it would by itself.
 include_guard(GLOBAL)
-set(colonsplit_arches "${CMAKE_CURRENT_LIST_DIR}/arches.txt")
-function(colonsplit_arch column value)
-	set(columns debian triple processor emulator rpm)
-	file(STRINGS "${colonsplit_arches}" rows REGEX "^[^#]")
-	foreach(name ${columns})
-		set(arch_${name} "" PARENT_SCOPE)
-	endforeach()
-	list(FIND columns ${column} i)
-	foreach(row ${rows})
-		string(REGEX REPLACE "[ \t]+" ";" row "${row}")
-		list(GET row ${i} cell)
-		if(cell STREQUAL value)
-			foreach(name ${columns})
-				list(POP_FRONT row arch_${name})
-				set(arch_${name} "${arch_${name}}" PARENT_SCOPE)
-			endforeach()
-			return()
-		endif()
-	endforeach()
-endfunction()
+block(PROPAGATE arch_debian arch_triple arch_processor arch_emulator arch_rpm)
+set(arch "${COLONSPLIT_ARCH}")
+file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/arches.txt" rows REGEX "^[^#]")
+set(names "")
+foreach(row ${rows})
+	string(REGEX REPLACE "[ \t]+" ";" row "${row}")
+	list(GET row 0 name)
+	list(GET row 2 processor)
+	list(APPEND names ${name})
+	if(NOT COLONSPLIT_ARCH AND processor STREQUAL "${CMAKE_SYSTEM_PROCESSOR}")
+		set(arch ${name})
+	endif()
+	if(name STREQUAL "${arch}")
+		foreach(column debian triple processor emulator rpm)
+			list(POP_FRONT row arch_${column})
+		endforeach()
+	endif()
+endforeach()
+if(COLONSPLIT_ARCH AND NOT arch_debian)
+	list(JOIN names ", " names)
+	message(FATAL_ERROR "COLONSPLIT_ARCH is '${COLONSPLIT_ARCH}', which names no row of cmake/arches.txt: ${names}")
+endif()
+endblock()

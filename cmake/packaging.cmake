@@ -10,7 +10,6 @@
 # option by which the linker records the files it read (<program>.inputs);
 # arch_* of the target's row of the table (cmake/arch.cmake).
 include(arch)
-colonsplit_arch(processor "${CMAKE_SYSTEM_PROCESSOR}")
 
 # Which files the linker read: the packages name the libraries that a
 # static program carries from them.
