@@ -1,4 +1,6 @@
-# Sourced by the test scripts: a folder of their own, and checks counted.
+# shellcheck shell=bash
+# Sourced by the test scripts: a folder of their own, in tmp, and checks
+# counted; summary says how many passed and fails if any did not.
 tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
 fail=0 n=0
 check() { # name, then a command that must succeed; what it said shows if not
@@ -6,8 +8,9 @@ check() { # name, then a command that must succeed; what it said shows if not
 	n=$((n + 1))
 	"$@" >"$tmp/why" 2>&1 || { fail=$((fail + 1)); echo "FAIL: $name"; head -20 "$tmp/why"; }
 }
-works() { # folder of the programs; run: what runs them, if anything
-	[ "$("${run[@]}" "$1/headslug" 'A B/C: d')" = a-b-c ] && [ "$("${run[@]}" "$1/tailecho" 'A B: c')" = ' c' ]
+works() { # folder of the programs, then what runs them (an emulator), if anything
+	local dir=$1; shift
+	[ "$("$@" "$dir/headslug" 'A B/C: d')" = a-b-c ] && [ "$("$@" "$dir/tailecho" 'A B: c')" = ' c' ]
 }
 same() { # a folder holds these files and no others
 	diff <(printf '%s\n' "${@:2}" | sort) <(cd "$1" && find . -type f | sort)

@@ -10,6 +10,7 @@ src=$1 cxx=$2; shift 2
 settings=() run=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do settings+=("$1"); shift; done
 [ $# -gt 0 ] && shift && run=("$@")
+# shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 
 # Named as the real one, so that CMake finds the binutils that go with it.
@@ -36,7 +37,7 @@ check "says why in one line, in the linker's words, and what to install" \
 check "builds" cmake --build "$tmp/auto"
 check "links dynamic PIE" eval "readelf -h '$tmp/auto/headslug' | grep -q 'Type:.*DYN' &&
 	readelf -lW '$tmp/auto/headslug' | grep -q INTERP"
-check "the dynamic programs work" works "$tmp/auto"
+check "the dynamic programs work" works "$tmp/auto" "${run[@]}"
 
 check "a missing start file is not missing libraries" eval "LD_ERROR='cannot find rcrt1.o: No such file or directory' configure rcrt1 &&
 	grep -q 'dynamic PIE.*: ld: cannot find rcrt1.o: No such file or directory$' '$tmp/rcrt1.log' &&

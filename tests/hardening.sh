@@ -12,6 +12,7 @@
 # then the programs.
 set -u
 link=$1 relr=$2 db=$3; shift 3
+# shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 # Does the last word of $words that matches a pattern match another?
 last() { printf '%s\n' $words | grep -E "^($1)$" | tail -1 | grep -Eqx -e "$2"; }

@@ -5,6 +5,7 @@
 set -u
 build=$1 src=$2 link=$3; shift 3
 run=("$@")
+# shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 
 cmake --install "$build" --prefix "$tmp/p" >/dev/null
@@ -14,5 +15,5 @@ check "cmake --install lays down the files" same "$tmp/p" \
 	./bin/headslug ./bin/tailecho ./share/doc/colonsplit/LICENSE ./share/doc/colonsplit/README.md \
 	"${notice[@]}" ./share/man/man1/headslug.1 ./share/man/man1/tailecho.1
 [ "$link" = static ] && check "cmake --install: the notice of the libraries inside" cmp "$tmp/p/${notice[0]}" "$src/package/copyright"
-check "installed programs work" works "$tmp/p/bin"
+check "installed programs work" works "$tmp/p/bin" "${run[@]}"
 summary

@@ -6,6 +6,7 @@
 # Arguments: the ordering file, then the programs.
 set -u
 order=$1; shift
+# shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 limit=300 # KiB
 span() { # program: how many of the listed functions it holds, and their span in KiB

@@ -15,6 +15,7 @@ shift
 run=("$@")
 pkgs=$PKGS src=$SRC version=$VERSION cpu=$CPU arch=$DEB_ARCH rpmarch=$RPM_ARCH
 read -r -a libc <<<"${LIBC:-}"
+# shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 static=false
 [ "$LINK" = static ] && static=true
@@ -61,7 +62,7 @@ tgz)
 		./bin/headslug ./bin/tailecho "${pages[@]}"
 	check ".tar.gz: the notice" cmp "$tmp/tgz/COPYRIGHT" "$src/package/copyright"
 	check ".tar.gz: modes, whatever the umask" eval "tar -tvzf '$tgz' | modes"
-	check ".tar.gz: programs work" works "$tmp/tgz/bin"
+	check ".tar.gz: programs work" works "$tmp/tgz/bin" "${run[@]}"
 	;;
 deb)
 	field() { dpkg-deb -f "$deb" "$1"; }
@@ -77,7 +78,7 @@ deb)
 	$static && override=(./usr/share/lintian/overrides/colonsplit)
 	check ".deb contents" same "$tmp/deb" ./usr/bin/headslug ./usr/bin/tailecho \
 		$doc/README.md $doc/copyright $doc/changelog.gz $doc/colonsplit.cdx.json "${override[@]}" "${usr[@]}"
-	check ".deb: programs work" works "$tmp/deb/usr/bin"
+	check ".deb: programs work" works "$tmp/deb/usr/bin" "${run[@]}"
 	check ".deb: programs lean" lean "$tmp"/deb/usr/bin/*
 	check ".deb: modes, whatever the umask" eval "dpkg-deb -c '$deb' | modes"
 	check ".deb: member modes, whatever the umask" test "$(ar tv "$deb" | cut -c1-9 | sort -u)" = rw-r--r--
@@ -127,7 +128,7 @@ rpm)
 	check ".rpm contents" same "$tmp/rpm" ./usr/bin/headslug ./usr/bin/tailecho \
 		$doc/README.md $doc/colonsplit.cdx.json $lic/LICENSE $lic/COPYRIGHT "${usr[@]}"
 	check ".rpm: the notice" cmp "$tmp/rpm/$lic/COPYRIGHT" "$src/package/copyright"
-	check ".rpm: programs work" works "$tmp/rpm/usr/bin"
+	check ".rpm: programs work" works "$tmp/rpm/usr/bin" "${run[@]}"
 	check ".rpm: the SBOM of every package" cmp "$tmp/rpm/$doc/colonsplit.cdx.json" "$sbom"
 	;;
 sbom)

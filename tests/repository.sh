@@ -15,6 +15,7 @@ set -u
 mode=$1
 shift
 run=("$@")
+# shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 trap 'gpgconf --kill all 2>/dev/null; rm -rf "$tmp"' EXIT
 repository=$SRC/package/repository
@@ -86,7 +87,7 @@ dnf)
 	check "dnf installs colonsplit into an empty root, both gpg checks on" \
 		eval "grep -qx 'gpgcheck=1' '$tmp/good/colonsplit.repo' && grep -qx 'repo_gpgcheck=1' '$tmp/good/colonsplit.repo' &&
 			dnf_in '$tmp/good' '$tmp/root' install colonsplit >'$tmp/said' 2>&1"
-	check "the installed programs work" works "$tmp/root/usr/bin"
+	check "the installed programs work" works "$tmp/root/usr/bin" "${run[@]}"
 	check "dnf removes it, and nothing of ours is left" eval "dnf_in '$tmp/good' '$tmp/root' remove colonsplit >'$tmp/said' 2>&1 &&
 		! ours '$tmp/root'"
 	check "signed by another key: refused" eval "! dnf_in '$tmp/other' '$tmp/stranger' install colonsplit >'$tmp/said' 2>&1 &&

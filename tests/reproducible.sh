@@ -8,6 +8,7 @@
 # Arguments: the source folder, then settings for cmake.
 set -u
 src=$1; shift
+# shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 unset SOURCE_DATE_EPOCH
 
