@@ -4,8 +4,8 @@
 # them reproducible and say what is inside: cpack.cmake (before each
 # kind), stage.cmake (on the staged tree) and finish.cmake (on the
 # packages made).
-# Reads: colonsplit_static, colonsplit_linker, the install rules, the
-#   architecture table.
+# Reads: colonsplit_programs, colonsplit_static, colonsplit_linker, the
+#   install rules, the architecture table.
 # Sets: the CPack variables; CPACK_COLONSPLIT_* for package/; the link
 # option by which the linker records the files it read (<program>.inputs);
 # arch_* of the target's row of the table (cmake/arch.cmake).
@@ -17,7 +17,7 @@ set(CMAKE_REQUIRED_LINK_OPTIONS ${colonsplit_linker} LINKER:--dependency-file=/d
 check_cxx_source_compiles("int main() { return 0; }" COLONSPLIT_HAVE_DEPFILE FAIL_REGEX "warning|unknown|unrecognized")
 unset(CMAKE_REQUIRED_LINK_OPTIONS)
 if(COLONSPLIT_HAVE_DEPFILE)
-	foreach(prog headslug tailecho)
+	foreach(prog ${colonsplit_programs})
 		target_link_options(${prog} PRIVATE LINKER:--dependency-file=${PROJECT_BINARY_DIR}/${prog}.inputs)
 	endforeach()
 endif()
@@ -39,8 +39,9 @@ set(CPACK_PACKAGE_CONTACT "colonsplit developers <colonsplit@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "split a string at its first colon: a slug of the head, the tail")
 set(CPACK_PACKAGE_DESCRIPTION "headslug writes the part of its argument before the first colon as a
 slug (spaces and slashes to dashes, A-Z to a-z); tailecho writes the
-part after it. Exact bytes, no trailing newline, an exit status that
-reports failed output: made for shell scripts, Makefiles and git hooks.")
+part after it; colonsplit does either to every line of a stream, in one
+process. Exact bytes, no trailing newline, an exit status that reports
+failed output: made for shell scripts, Makefiles and git hooks.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-Linux-${CMAKE_SYSTEM_PROCESSOR})
 set(CPACK_STRIP_FILES ON)
@@ -48,6 +49,7 @@ set(CPACK_PACKAGE_RELOCATABLE OFF)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/package/cpack.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/package/stage.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/package/finish.cmake)
+set(CPACK_COLONSPLIT_PROGRAMS ${colonsplit_programs})
 set(CPACK_COLONSPLIT_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_COLONSPLIT_BINARY_DIR ${PROJECT_BINARY_DIR})
 set(CPACK_COLONSPLIT_BINDIR ${CMAKE_INSTALL_BINDIR})

@@ -4,7 +4,7 @@
 # shared libraries'). lld 15 or later lays them out from
 # cmake/startup.order, which cmake/startup.sh makes (the target
 # startup-order); with a linker the builder chose, only if it can.
-# Reads: colonsplit_static, CMAKE_CXX_FLAGS and CMAKE_EXE_LINKER_FLAGS
+# Reads: colonsplit_programs, colonsplit_static, CMAKE_CXX_FLAGS and CMAKE_EXE_LINKER_FLAGS
 #   (a linker chosen there), the ordering file.
 # Sets: colonsplit_linker, the link options that choose the linker, for
 #   the probes and the programs; colonsplit_order, the ordering file;
@@ -19,9 +19,9 @@ set(colonsplit_unlaid "the programs are linked dynamically")
 if(NOT colonsplit_static)
 	return()
 endif()
-add_custom_target(startup-order COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/startup.sh
-	${colonsplit_order} $<TARGET_FILE:headslug> $<TARGET_FILE:tailecho> VERBATIM)
-add_dependencies(startup-order headslug tailecho)
+list(TRANSFORM colonsplit_programs REPLACE "(.+)" "$<TARGET_FILE:\\1>" OUTPUT_VARIABLE files)
+add_custom_target(startup-order COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/startup.sh ${colonsplit_order} ${files} VERBATIM)
+add_dependencies(startup-order ${colonsplit_programs})
 
 if(NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fuse-ld=|--ld-path=")
 	# The newest lld there is, from its version's own folder (GCC has no

@@ -1,7 +1,7 @@
 # Read by cpack before it makes each kind of package: the dates, the
 # release history and what the programs carry inside or need beside them.
 # Reads: CPACK_PACKAGE_*, CPACK_SOURCE_PACKAGE_FILE_NAME,
-#   CPACK_COLONSPLIT_SOURCE_DIR, _BINARY_DIR, _STATIC, _READELF and
+#   CPACK_COLONSPLIT_PROGRAMS, _SOURCE_DIR, _BINARY_DIR, _STATIC, _READELF and
 #   _DEB_HOST_ARCH (cmake/packaging.cmake); NEWS; the linker's records,
 #   <program>.inputs; git; dpkg's database.
 # Sets: ENV{SOURCE_DATE_EPOCH} (unless the caller has), ENV{DEB_HOST_ARCH};
@@ -103,7 +103,7 @@ set(libc++abi "^libc\\+\\+abi\\.(a|so\\.1)$" "Apache-2.0 WITH LLVM-exception")
 set(libunwind "^libunwind\\.(a|so\\.1)$" "Apache-2.0 WITH LLVM-exception")
 
 set(files "")
-foreach(prog headslug tailecho)
+foreach(prog ${CPACK_COLONSPLIT_PROGRAMS})
 	if(NOT CPACK_COLONSPLIT_STATIC)
 		execute_process(COMMAND "${CPACK_COLONSPLIT_READELF}" -dW "${build}/${prog}"
 			OUTPUT_VARIABLE dyn COMMAND_ERROR_IS_FATAL ANY)

@@ -5,7 +5,7 @@
 # is derived from what it says.
 # Reads: sbom (the file to write), bin (the staged programs), name,
 #   CPACK_PACKAGE_VERSION, _DESCRIPTION_SUMMARY, CPACK_DEBIAN_PACKAGE_ARCHITECTURE,
-#   CPACK_COLONSPLIT_STATIC, and what package/cpack.cmake sets of the
+#   CPACK_COLONSPLIT_PROGRAMS and _STATIC, and what package/cpack.cmake sets of the
 #   parts: CPACK_COLONSPLIT_PARTS, _<p>_* and _COMPLETE; the build
 #   machine's distribution.
 # Writes: the file sbom.
@@ -69,7 +69,7 @@ function(library var prefix p)
 	set(dependencies ${dependencies} "${edge}" PARENT_SCOPE)
 endfunction()
 
-set(programs headslug tailecho)
+set(programs ${CPACK_COLONSPLIT_PROGRAMS})
 set(parts ${CPACK_COLONSPLIT_PARTS})
 set(components "")
 set(hashes "")
