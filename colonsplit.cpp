@@ -166,7 +166,7 @@ unsigned char *split(const unsigned char *p, const unsigned char *e, unsigned ch
 
 void say(const char *what)
 {
-	std::fprintf(stderr, "colonsplit: %s: %s\n", what, std::strerror(errno));
+	(void)std::fprintf(stderr, "colonsplit: %s: %s\n", what, std::strerror(errno));
 }
 
 // Waits until fd is ready, where someone else set it non-blocking.
@@ -252,14 +252,14 @@ int main(int argc, char *argv[])
 			return std::printf("colonsplit %s\n", COLONSPLIT_VERSION) < 0 || std::fflush(stdout) != 0;
 		default:
 			if (optopt)
-				std::fprintf(stderr, "colonsplit: unknown option '-%c'\n%s", optopt, usage);
+				(void)std::fprintf(stderr, "colonsplit: unknown option '-%c'\n%s", optopt, usage);
 			else
-				std::fprintf(stderr, "colonsplit: unknown option '%s'\n%s", argv[optind - 1], usage);
+				(void)std::fprintf(stderr, "colonsplit: unknown option '%s'\n%s", argv[optind - 1], usage);
 			return 2;
 		}
 	}
 	if (optind == argc) {
-		std::fprintf(stderr, "colonsplit: no mode: head or tail\n%s", usage);
+		(void)std::fprintf(stderr, "colonsplit: no mode: head or tail\n%s", usage);
 		return 2;
 	}
 	const char *mode = argv[optind++];
@@ -268,7 +268,7 @@ int main(int argc, char *argv[])
 	} else if (std::strcmp(mode, "tail") == 0) {
 		fresh = skip;
 	} else {
-		std::fprintf(stderr, "colonsplit: unknown mode '%s': head or tail\n%s", mode, usage);
+		(void)std::fprintf(stderr, "colonsplit: unknown mode '%s': head or tail\n%s", mode, usage);
 		return 2;
 	}
 	now = fresh;
