@@ -1,12 +1,14 @@
 #!/bin/bash
 # Each case: program, argument, the exact bytes expected on standard output.
 # Every case must also leave standard error empty and exit 0, and give the
-# same bytes with a second argument. Run "locale", the headslug cases run
-# instead under a locale whose case mapping differs from the POSIX one.
-# Arguments: plain or locale, headslug, tailecho, then a wrapper that runs
-# them (an emulator, say), if any.
+# same bytes with a second argument; and colonsplit, given the argument as
+# a record (-z), must give them too, then the NUL. Run "locale", the
+# headslug cases run instead under a locale whose case mapping differs
+# from the POSIX one, and colonsplit's head too.
+# Arguments: plain or locale, headslug, tailecho, colonsplit, then a
+# wrapper that runs them (an emulator, say), if any.
 set -u
-mode=$1 headslug=$2 tailecho=$3; shift 3
+mode=$1 headslug=$2 tailecho=$3 colonsplit=$4; shift 4
 run=("$@")
 tmp=$(mktemp -d) && trap 'rm -rf "$tmp"' EXIT
 fail=0 n=0
@@ -35,14 +37,19 @@ check() { # name, expected file, command...
 }
 
 t() { # program, argument, expected output
-	local bin; bin=$([ "$1" = headslug ] && echo "$headslug" || echo "$tailecho")
+	local bin split; bin=$([ "$1" = headslug ] && echo "$headslug" || echo "$tailecho")
+	split=$([ "$1" = headslug ] && echo head || echo tail)
 	printf '%s' "$3" >"$tmp/exp"
+	printf '%s\0' "$3" >"$tmp/exp0"
+	printf '%s\0' "$2" >"$tmp/in"
 	local name; name="$1 $(printf '%q' "$2")"
 	if [ "$mode" = plain ]; then
 		check "$name" "$tmp/exp" "${run[@]}" "$bin" "$2"
 		check "$name (second argument)" "$tmp/exp" "${run[@]}" "$bin" "$2" 'Other: ARG I'
+		check "colonsplit -z $split, $name" "$tmp/exp0" "${run[@]}" "$colonsplit" -z "$split" "$tmp/in"
 	elif [ "$1" = headslug ]; then
 		check "$name (tr_TR locale)" "$tmp/exp" "${locale[@]}" "${run[@]}" "$bin" "$2"
+		check "colonsplit -z $split, $name (tr_TR locale)" "$tmp/exp0" "${locale[@]}" "${run[@]}" "$colonsplit" -z "$split" "$tmp/in"
 	fi
 }
 

@@ -10,7 +10,8 @@ check() { # name, then a command that must succeed; what it said shows if not
 }
 works() { # folder of the programs, then what runs them (an emulator), if anything
 	local dir=$1; shift
-	[ "$("$@" "$dir/headslug" 'A B/C: d')" = a-b-c ] && [ "$("$@" "$dir/tailecho" 'A B: c')" = ' c' ]
+	[ "$("$@" "$dir/headslug" 'A B/C: d')" = a-b-c ] && [ "$("$@" "$dir/tailecho" 'A B: c')" = ' c' ] &&
+		[ "$(printf 'A B/C: d\nE: f' | "$@" "$dir/colonsplit" tail)" = $' d\n f' ]
 }
 same() { # a folder holds these files and no others
 	diff <(printf '%s\n' "${@:2}" | sort) <(cd "$1" && find . -type f | sort)

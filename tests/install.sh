@@ -1,19 +1,22 @@
 #!/bin/bash
 # What cmake --install lays down, and that the programs work there.
 # Arguments: the build folder, the source folder, static or dynamic, then
-# a wrapper that runs the target's programs, if any.
+# a wrapper that runs the target's programs, if any. In the environment:
+# PROGRAMS, their names.
 set -u
 build=$1 src=$2 link=$3; shift 3
 run=("$@")
+read -r -a programs <<<"$PROGRAMS"
 # shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 
 cmake --install "$build" --prefix "$tmp/p" >/dev/null
+pages=("${programs[@]/#/./share/man/man1/}") && pages=("${pages[@]/%/.1}")
 notice=()
 [ "$link" = static ] && notice=(./share/doc/colonsplit/COPYRIGHT)
 check "cmake --install lays down the files" same "$tmp/p" \
-	./bin/headslug ./bin/tailecho ./share/doc/colonsplit/LICENSE ./share/doc/colonsplit/README.md \
-	"${notice[@]}" ./share/man/man1/headslug.1 ./share/man/man1/tailecho.1
+	"${programs[@]/#/./bin/}" ./share/doc/colonsplit/LICENSE ./share/doc/colonsplit/README.md \
+	"${notice[@]}" "${pages[@]}"
 [ "$link" = static ] && check "cmake --install: the notice of the libraries inside" cmp "$tmp/p/${notice[0]}" "$src/package/copyright"
 check "installed programs work" works "$tmp/p/bin" "${run[@]}"
 summary

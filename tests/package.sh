@@ -5,7 +5,7 @@
 # Arguments: the kind; then for make the build folder, for the others a
 # wrapper that runs the target's programs, if any. In the environment:
 # PKGS, the folder of the packages; SRC, the source folder; LINK, static
-# or dynamic; VERSION; CPU, DEB_ARCH and RPM_ARCH, the target's processor
+# or dynamic; PROGRAMS, their names; VERSION; CPU, DEB_ARCH and RPM_ARCH, the target's processor
 # (as uname -m names it), Debian and RPM names; LIBC, the C library that
 # static programs carry, as "version source source-version" of its
 # package, where known.
@@ -15,6 +15,7 @@ shift
 run=("$@")
 pkgs=$PKGS src=$SRC version=$VERSION cpu=$CPU arch=$DEB_ARCH rpmarch=$RPM_ARCH
 read -r -a libc <<<"${LIBC:-}"
+read -r -a programs <<<"$PROGRAMS"
 # shellcheck source-path=SCRIPTDIR source=check.sh
 . "$(dirname "$0")/check.sh"
 static=false
@@ -22,7 +23,8 @@ static=false
 tgz=$pkgs/colonsplit-$version-Linux-$cpu.tar.gz
 deb=$pkgs/colonsplit_${version}_$arch.deb
 rpm=$pkgs/colonsplit-$version-1.$rpmarch.rpm
-pages=(./share/man/man1/headslug.1 ./share/man/man1/tailecho.1)
+bins=("${programs[@]/#/./bin/}")
+pages=("${programs[@]/#/./share/man/man1/}") && pages=("${pages[@]/%/.1}")
 usr=("${pages[@]/#./.\/usr}") && usr=("${usr[@]/%/.gz}")
 doc=./usr/share/doc/colonsplit
 lic=./usr/share/licenses/colonsplit
@@ -59,7 +61,7 @@ make)
 tgz)
 	check ".tar.gz named with the architecture" test -f "$tgz"
 	check ".tar.gz: a plain tree" same "$tmp/tgz" ./LICENSE ./README.md ./COPYRIGHT ./colonsplit.cdx.json \
-		./bin/headslug ./bin/tailecho "${pages[@]}"
+		"${bins[@]}" "${pages[@]}"
 	check ".tar.gz: the notice" cmp "$tmp/tgz/COPYRIGHT" "$src/package/copyright"
 	check ".tar.gz: modes, whatever the umask" eval "tar -tvzf '$tgz' | modes"
 	check ".tar.gz: programs work" works "$tmp/tgz/bin" "${run[@]}"
@@ -76,7 +78,7 @@ deb)
 	# lintian's override is for static programs only.
 	override=()
 	$static && override=(./usr/share/lintian/overrides/colonsplit)
-	check ".deb contents" same "$tmp/deb" ./usr/bin/headslug ./usr/bin/tailecho \
+	check ".deb contents" same "$tmp/deb" "${bins[@]/#./.\/usr}" \
 		$doc/README.md $doc/copyright $doc/changelog.gz $doc/colonsplit.cdx.json "${override[@]}" "${usr[@]}"
 	check ".deb: programs work" works "$tmp/deb/usr/bin" "${run[@]}"
 	check ".deb: programs lean" lean "$tmp"/deb/usr/bin/*
@@ -125,7 +127,7 @@ rpm)
 	check ".rpm: licences marked as such" test "$(query '[%{FILEFLAGS:fflags} %{FILENAMES}\n]' | grep "^l " | sort)" = \
 		"l ${lic#.}/COPYRIGHT"$'\n'"l ${lic#.}/LICENSE"
 	mkdir "$tmp/rpm" && (cd "$tmp/rpm" && rpm2cpio "$rpm" | cpio -idm --quiet)
-	check ".rpm contents" same "$tmp/rpm" ./usr/bin/headslug ./usr/bin/tailecho \
+	check ".rpm contents" same "$tmp/rpm" "${bins[@]/#./.\/usr}" \
 		$doc/README.md $doc/colonsplit.cdx.json $lic/LICENSE $lic/COPYRIGHT "${usr[@]}"
 	check ".rpm: the notice" cmp "$tmp/rpm/$lic/COPYRIGHT" "$src/package/copyright"
 	check ".rpm: programs work" works "$tmp/rpm/usr/bin" "${run[@]}"
@@ -135,7 +137,7 @@ sbom)
 	# Valid CycloneDX, naming the programs as shipped and the C library
 	# inside them.
 	check "SBOM: valid CycloneDX" eval "node '$(dirname "$0")/sbom.js' '$sbom' >'$tmp/said'"
-	for prog in headslug tailecho; do
+	for prog in "${programs[@]}"; do
 		check "SBOM: $prog as shipped" grep -qx "$prog $(sha256sum <"$tmp/tgz/bin/$prog" | cut -d' ' -f1)" "$tmp/said"
 	done
 	[ ${#libc[@]} -eq 3 ] && check "SBOM: the C library's version" grep -qx "glibc ${libc[0]}" "$tmp/said"

@@ -2,9 +2,12 @@
 # there, and that the packages say truly what is inside them. Plain cpack
 # makes the packages once (the test "packages", a fixture); package.sh
 # checks each kind.
-# Reads (tests/CMakeLists.txt): here, link, run, check(); colonsplit_static;
+# Reads (tests/CMakeLists.txt): here, link, run, check(); colonsplit_programs,
+#   colonsplit_static;
 #   DPKG_DEB, RPMBUILD and arch_* (cmake/packaging.cmake).
+list(JOIN colonsplit_programs " " names)
 check(install COMMAND bash ${here}/install.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR} ${link} ${run})
+set_tests_properties(install PROPERTIES ENVIRONMENT "PROGRAMS=${names}")
 
 # The target's names, as each kind of package gives them: its row of the
 # table, or what the tools say by themselves.
@@ -72,4 +75,4 @@ get_property(tests DIRECTORY PROPERTY TESTS)
 list(FILTER tests INCLUDE REGEX "^(package\\.(tgz|deb|rpm|sbom)|repository\\..*)$")
 set_tests_properties(${tests} PROPERTIES FIXTURES_REQUIRED packages)
 set_tests_properties(packages ${tests} PROPERTIES ENVIRONMENT
-	"PKGS=${CMAKE_CURRENT_BINARY_DIR}/packages;SRC=${PROJECT_SOURCE_DIR};LINK=${link};VERSION=${PROJECT_VERSION};CPU=${CMAKE_SYSTEM_PROCESSOR};DEB_ARCH=${arch_debian};RPM_ARCH=${arch_rpm};LIBC=${libc};NODE_PATH=${node_path}")
+	"PROGRAMS=${names};PKGS=${CMAKE_CURRENT_BINARY_DIR}/packages;SRC=${PROJECT_SOURCE_DIR};LINK=${link};VERSION=${PROJECT_VERSION};CPU=${CMAKE_SYSTEM_PROCESSOR};DEB_ARCH=${arch_debian};RPM_ARCH=${arch_rpm};LIBC=${libc};NODE_PATH=${node_path}")

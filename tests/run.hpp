@@ -99,6 +99,48 @@ inline std::vector<std::string> hostile(long count)
 inline std::vector<std::string> wrapper;
 inline int failures, checks;
 
+struct plan {
+	const char *path;
+	char *const *av, *const *ev;
+	sink to;
+	bool closed;
+	int resource;
+	rlim_t limit;
+	int fds[6]; // the pipes for standard output, error and input
+};
+
+// Starts the program as planned. vfork: the driver holds much memory,
+// whose page tables fork would copy for every program run.
+inline pid_t spawn(const plan &p)
+{
+	const pid_t pid = vfork();
+	if (pid != 0)
+		return pid;
+	if (p.to == sink::full) {
+		int fd = open("/dev/full", O_WRONLY);
+		dup2(fd, 1);
+		close(fd);
+	} else {
+		dup2(p.fds[1], 1);
+	}
+	dup2(p.fds[3], 2);
+	dup2(p.fds[4], 0);
+	for (int fd : p.fds)
+		close(fd);
+	if (p.to == sink::closed)
+		close(1);
+	if (p.closed)
+		close(0);
+	// Set here, in the child: the driver's own allocations stay free.
+	const rlimit rl{p.limit, p.limit};
+	if (p.resource >= 0 && setrlimit(p.resource, &rl) != 0)
+		_exit(126);
+	(void)signal(SIGPIPE, SIG_DFL);
+	// The PATH searched is the driver's, not the program's.
+	execvpe(p.path, p.av, p.ev);
+	_exit(127);
+}
+
 // Runs prog with the given argument vector (argv[0] included, or none at
 // all) and environment, under a limit on one resource if one is given.
 inline result run(const std::string &prog, const std::vector<std::string> &args,
@@ -127,32 +169,8 @@ inline result run(const std::string &prog, const std::vector<std::string> &args,
 		std::perror("pipe"), std::exit(2);
 	if (to == sink::late)
 		(void)fcntl(out[1], F_SETFL, O_NONBLOCK);
-	pid_t pid = fork();
-	if (pid == 0) {
-		if (to == sink::full) {
-			int fd = open("/dev/full", O_WRONLY);
-			dup2(fd, 1);
-			close(fd);
-		} else {
-			dup2(out[1], 1);
-		}
-		dup2(err[1], 2);
-		dup2(inp[0], 0);
-		for (int fd : {out[0], out[1], err[0], err[1], inp[0], inp[1]})
-			close(fd);
-		if (to == sink::closed)
-			close(1);
-		if (in.closed)
-			close(0);
-		// Set here, after fork: the driver's own allocations stay free.
-		const rlimit rl{limit, limit};
-		if (resource >= 0 && setrlimit(resource, &rl) != 0)
-			_exit(126);
-		(void)signal(SIGPIPE, SIG_DFL);
-		// The PATH searched is the driver's, not the program's.
-		execvpe(path.c_str(), av.data(), ev.data());
-		_exit(127);
-	}
+	const pid_t pid = spawn({path.c_str(), av.data(), ev.data(), to, in.closed, resource, limit,
+				 {out[0], out[1], err[0], err[1], inp[0], inp[1]}});
 	close(out[1]);
 	close(err[1]);
 	close(inp[0]);

@@ -37,7 +37,7 @@ std::string shown(const std::string &s)
 	std::string out;
 	for (unsigned char c : s.substr(0, 60)) {
 		char hex[8];
-		std::snprintf(hex, sizeof hex, c < ' ' || c > '~' ? "\\x%02x" : "%c", c);
+		(void)std::snprintf(hex, sizeof hex, c < ' ' || c > '~' ? "\\x%02x" : "%c", c);
 		out += hex;
 	}
 	return out + (s.size() > 60 ? "..." : "");
@@ -86,8 +86,10 @@ void differ(const std::string &stream, char term, const std::string &what, bool 
 			why = ": record " + std::to_string(i) + " '" + shown(i < records.size() ? records[i] : "") +
 			      "' gave '" + shown(r.out.substr(at)) + "'";
 		}
-		expect(r.status == 0 && r.err.empty() && why.empty() && r.out == expected,
-		       std::string("colonsplit ") + (term ? "" : "-z ") + modes[mode] + ", " + what + why, r);
+		std::string name = term ? "colonsplit " : "colonsplit -z ";
+		name += modes[mode];
+		name += ", " + what;
+		expect(r.status == 0 && r.err.empty() && why.empty() && r.out == expected, name + why, r);
 	}
 }
 
@@ -132,9 +134,13 @@ void straddle(char term)
 				while (s.size() + pad.size() + 64 < at)
 					s += pad;
 				s += std::string(at - s.size() - 1, 'F') + t;
-				s += "Ab" + middle + "Cd" + t + pad + pad;
-				differ(s, term, middle == t ? "a terminator" : "'" + shown(middle) + "'" + " at byte " +
-						std::to_string(size) + std::to_string(shift), true);
+				s += "Ab";
+				s += middle;
+				s += "Cd" + t;
+				s += pad;
+				s += pad;
+				const std::string what = middle == t ? "a terminator" : "'" + shown(middle) + "'";
+				differ(s, term, what + " from byte " + std::to_string(at + 2), true);
 			}
 }
 
@@ -211,7 +217,7 @@ int main(int argc, char *argv[])
 	endless();
 	readers();
 
-	std::remove((folder + "/stream").c_str());
+	(void)std::remove((folder + "/stream").c_str());
 	rmdir(dir);
 	return summary();
 }
