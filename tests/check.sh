@@ -16,6 +16,15 @@ works() { # folder of the programs, then what runs them (an emulator), if anythi
 same() { # a folder holds these files and no others
 	diff <(printf '%s\n' "${@:2}" | sort) <(cd "$1" && find . -type f | sort)
 }
+sources() { # source folder, destination: the tree as it stands, with its git history
+	mkdir -p "$2"
+	if git -C "$1" rev-parse --git-dir >/dev/null 2>&1; then
+		(cd "$1" && { git ls-files -z --cached --others --exclude-standard; printf '.git\0'; } |
+			tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$2"
+	else
+		(cd "$1" && tar --exclude=./build --exclude='./build-*' -cf - .) | tar -xf - -C "$2"
+	fi
+}
 summary() {
 	echo "$((n - fail)) passed, $fail failed"
 	[ $fail -eq 0 ]

@@ -27,7 +27,7 @@ exec "$cxx" "\$@"
 EOF
 chmod +x "$wrap"
 configure() { # build folder, then cache settings
-	cmake -S "$src" -B "$tmp/$1" -DCMAKE_CXX_COMPILER="$wrap" -DBUILD_TESTING=OFF "${settings[@]}" "${@:2}" \
+	cmake -S "$src" -B "$tmp/$1" -DBUILD_TESTING=OFF "${settings[@]}" -DCMAKE_CXX_COMPILER="$wrap" "${@:2}" \
 		>"$tmp/$1.log" 2>&1
 }
 

@@ -12,15 +12,6 @@ src=$1; shift
 . "$(dirname "$0")/check.sh"
 unset SOURCE_DATE_EPOCH
 
-copy() { # destination: the tree as it stands, with its git history
-	mkdir -p "$1"
-	if git -C "$src" rev-parse --git-dir >/dev/null 2>&1; then
-		(cd "$src" && { git ls-files -z --cached --others --exclude-standard; printf '.git\0'; } |
-			tar --null --ignore-failed-read -T - -cf - 2>/dev/null) | tar -xf - -C "$1"
-	else
-		(cd "$src" && tar --exclude=./build --exclude='./build-*' -cf - .) | tar -xf - -C "$1"
-	fi
-}
 build() { # umask, source folder, then settings
 	(umask "$1" && cmake -S "$2" -B "$2/out" -DBUILD_TESTING=OFF "${@:3}" &&
 		cmake --build "$2/out" && cd "$2/out" && cpack &&
@@ -29,7 +20,7 @@ build() { # umask, source folder, then settings
 }
 
 one=$tmp/one/colonsplit
-copy "$one"
+sources "$src" "$one"
 build 077 "$one" "$@"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$one/out/CMakeCache.txt")
 release=$one/out/colonsplit-$version.tar.gz
