@@ -65,25 +65,42 @@ set(CPACK_COLONSPLIT_CHANGELOG "${deb}")
 set(CPACK_RPM_CHANGELOG_FILE "${CPACK_PACKAGE_DIRECTORY}/_CPack_Packages/changelog.rpm")
 file(WRITE "${CPACK_RPM_CHANGELOG_FILE}" "${rpm}")
 
-# The sources as released: what git tracks, where this is our own
-# checkout; elsewhere (an unpacked source tarball) all but build folders.
+# The sources as released: what git tracks, where git can list it. Where
+# it cannot (no git, an unpacked source tarball, a checkout that git
+# refuses because another user owns it), everything but .git, what
+# .gitignore names (build folders, releases) and any other build folder.
 set(CPACK_COLONSPLIT_RELEASE_SOURCE FALSE)
 if(CPACK_PACKAGE_FILE_NAME STREQUAL CPACK_SOURCE_PACKAGE_FILE_NAME)
 	set(CPACK_COLONSPLIT_RELEASE_SOURCE TRUE)
 	file(REAL_PATH "${src}" src)
+	set(special "([][+.*()^$?|\\])")
 	execute_process(COMMAND git -C "${src}" rev-parse --show-toplevel
-		OUTPUT_VARIABLE top OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-	if(top STREQUAL src)
+		OUTPUT_VARIABLE top ERROR_VARIABLE why OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE lost)
+	if(NOT lost AND top STREQUAL src)
 		execute_process(COMMAND git -C "${src}" ls-files --others --directory
 			OUTPUT_VARIABLE extra OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 		string(REPLACE "\n" ";" extra "${extra}")
-		list(APPEND extra .git)
+		list(TRANSFORM extra REPLACE "${special}" "\\\\\\1")
 	else()
-		file(GLOB extra RELATIVE "${src}" "${src}/*/CMakeCache.txt")
-		list(TRANSFORM extra REPLACE "/CMakeCache.txt$" "")
+		if(EXISTS "${src}/.git")
+			string(REGEX REPLACE "\n.*" "" why "${why}")
+			if(NOT why)
+				set(why "${lost}")
+			endif()
+			message(NOTICE "colonsplit: git cannot list the tracked files (${why}): the source tarball holds all but .git, what .gitignore names and build folders")
+		endif()
+		# .gitignore's patterns, as regular expressions: * and ? within a name.
+		file(STRINGS "${src}/.gitignore" extra REGEX "^[^#]")
+		list(TRANSFORM extra REPLACE "([][+.()^$|\\])" "\\\\\\1")
+		list(TRANSFORM extra REPLACE "[*]" "[^/]*")
+		list(TRANSFORM extra REPLACE "[?]" "[^/]")
+		file(GLOB builds RELATIVE "${src}" "${src}/*/CMakeCache.txt")
+		list(TRANSFORM builds REPLACE "/CMakeCache.txt$" "")
+		list(TRANSFORM builds REPLACE "${special}" "\\\\\\1")
+		list(APPEND extra ${builds})
 	endif()
-	string(REGEX REPLACE "([][+.*()^$?|\\])" "\\\\\\1" src "${src}")
-	list(TRANSFORM extra REPLACE "([][+.*()^$?|\\])" "\\\\\\1")
+	list(APPEND extra "\\.git")
+	string(REGEX REPLACE "${special}" "\\\\\\1" src "${src}")
 	list(TRANSFORM extra REPLACE "^(.+[^/])/?$" "\\1(/|$)")
 	list(TRANSFORM extra PREPEND "^${src}/")
 	set(CPACK_IGNORE_FILES ${extra})

@@ -88,6 +88,7 @@ check(repository.refuse NEEDS ${apt} ${dnf} UNLESS "${no_kinds}" COMMAND bash ${
 check(repository.atomic NEEDS ${apt} ${dnf} UNLESS "${no_kinds}" COMMAND bash ${here}/repository.sh atomic)
 check(repository.apt NEEDS ${apt} UNLESS "${no_deb}" COMMAND bash ${here}/repository.sh apt ${run})
 check(repository.dnf NEEDS ${apt} ${dnf} UNLESS "${no_dnf}" COMMAND bash ${here}/repository.sh dnf ${run})
+check(release.refuse COMMAND bash ${here}/release.sh ${PROJECT_SOURCE_DIR})
 check(repository.rotation NEEDS ${apt} ${dnf} UNLESS "${no_rotation}" COMMAND bash ${here}/repository.sh rotation ${same})
 
 get_property(tests DIRECTORY PROPERTY TESTS)

@@ -36,4 +36,18 @@ for pkg in "$one"/out/*.{deb,tar.gz,rpm} "$one/out/SHA256SUMS"; do
 	[ -e "$pkg" ] && check "${pkg##*/} identical" cmp "$pkg" "$two/out/${pkg##*/}"
 done
 [ $n -ge 5 ] || check "packages made" false
+
+# Where git cannot list the tracked files (here it refuses the checkout,
+# as it does one that another user owns), the source tarball still holds
+# every file it held, no .git and nothing built.
+mkdir "$tmp/refusing"
+printf '#!/bin/sh\necho "fatal: detected dubious ownership in repository" >&2\nexit 128\n' >"$tmp/refusing/git"
+chmod +x "$tmp/refusing/git"
+tar -tzf "$release" | sort >"$tmp/listed"
+check "git refusing: a source tarball, and why" eval "(PATH='$tmp/refusing':\$PATH &&
+	cmake --build '$one/out' --target package_source) >'$tmp/log' 2>&1 &&
+	grep -q 'git cannot list the tracked files (fatal: detected dubious ownership' '$tmp/log'"
+tar -tzf "$release" | sort >"$tmp/refused"
+check "it holds every file git listed" eval "! comm -23 '$tmp/listed' '$tmp/refused' | grep ."
+check "and nothing built, and no git" eval "! grep -E '/(out|build[^/]*|\.git)/' '$tmp/refused'"
 summary
