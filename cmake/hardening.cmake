@@ -51,6 +51,9 @@ ship_if_taken(LINK COLONSPLIT_HAVE_GC LINKER:--gc-sections)
 ship_if_taken(LINK COLONSPLIT_HAVE_RELRO LINKER:-z,relro)
 ship_if_taken(LINK COLONSPLIT_HAVE_NOW LINKER:-z,now)
 ship_if_taken(LINK COLONSPLIT_HAVE_NOEXECSTACK LINKER:-z,noexecstack)
+# No page of the file that is mapped executable holds anything but code
+# (GNU ld does it by itself on x86-64; lld, not).
+ship_if_taken(LINK COLONSPLIT_HAVE_SEPARATE_CODE LINKER:-z,separate-code)
 
 # Fewer relocations to apply at start-up. A dynamic program that packs
 # them must also name the version of the C library that reads them, or
