@@ -5,19 +5,19 @@
 #   target's processor (a build for the build machine, or by a
 #   toolchain of the builder's own).
 # Sets: arch_debian, arch_triple, arch_processor, arch_emulator and
-#   arch_rpm of that row. A name given with no row is an error; a target
+#   arch_rpm of that row; arch_names, the Debian names of all rows. A name given with no row is an error; a target
 #   with no row leaves them empty, and each tool names the
 #   architecture as it would by itself.
 include_guard(GLOBAL)
-block(PROPAGATE arch_debian arch_triple arch_processor arch_emulator arch_rpm)
+block(PROPAGATE arch_debian arch_triple arch_processor arch_emulator arch_rpm arch_names)
 set(arch "${COLONSPLIT_ARCH}")
 file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/arches.txt" rows REGEX "^[^#]")
-set(names "")
+set(arch_names "")
 foreach(row ${rows})
 	string(REGEX REPLACE "[ \t]+" ";" row "${row}")
 	list(GET row 0 name)
 	list(GET row 2 processor)
-	list(APPEND names ${name})
+	list(APPEND arch_names ${name})
 	if(NOT COLONSPLIT_ARCH AND processor STREQUAL "${CMAKE_SYSTEM_PROCESSOR}")
 		set(arch ${name})
 	endif()
@@ -28,7 +28,7 @@ foreach(row ${rows})
 	endif()
 endforeach()
 if(COLONSPLIT_ARCH AND NOT arch_debian)
-	list(JOIN names ", " names)
+	list(JOIN arch_names ", " names)
 	message(FATAL_ERROR "COLONSPLIT_ARCH is '${COLONSPLIT_ARCH}', which names no row of cmake/arches.txt: ${names}")
 endif()
 endblock()
