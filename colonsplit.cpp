@@ -31,6 +31,7 @@ state fresh = head;
 
 const char usage[] = "usage: colonsplit [-z] head|tail [FILE...]\n";
 const char help[] =
+	"\n"
 	"Split every record of the FILEs (or of the standard input) at its first\n"
 	"colon, as headslug and tailecho split their argument: head writes each\n"
 	"record's head as a slug, tail its tail; each followed by the record's\n"
@@ -253,7 +254,7 @@ int main(int argc, char *argv[])
 			term = '\0';
 			break;
 		case 'h':
-			return std::fputs(help, stdout) < 0 || std::fputs(usage, stdout) < 0 || std::fflush(stdout) != 0;
+			return std::fputs(usage, stdout) < 0 || std::fputs(help, stdout) < 0 || std::fflush(stdout) != 0;
 		case 'v':
 			return std::printf("colonsplit %s\n", COLONSPLIT_VERSION) < 0 || std::fflush(stdout) != 0;
 		default:
