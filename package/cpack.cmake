@@ -112,7 +112,7 @@ endif()
 # libraries they name), as libraries: each with the pattern of its files'
 # names and its licence (SPDX).
 set(libraries glibc libstdc++ libgcc libc++ libc++abi libunwind)
-set(glibc "^(lib(c|m|m-[0-9.]+|mvec|pthread|dl|rt|resolv|util|anl|c_nonshared)\\.a|[grS]?r?crt1\\.o|crt[in]\\.o|lib(c|m)\\.so\\.6)$" "LGPL-2.1-or-later")
+set(glibc "^(lib(c|m|m-[0-9.]+|mvec|pthread|dl|rt|resolv|util|anl|c_nonshared)\\.a|[grS]?r?crt1\\.o|crt[in]\\.o|lib(c|m)\\.so\\.6|ld(-linux[-a-z0-9_]*|64)?\\.so\\.[0-9]+)$" "LGPL-2.1-or-later")
 set(libstdc++ "^lib(stdc\\+\\+|supc\\+\\+)\\.(a|so\\.6)$" "GPL-3.0-or-later WITH GCC-exception-3.1")
 set(libgcc "^(libgcc(_eh)?\\.a|crt(begin|end)[A-Za-z]*\\.o|libgcc_s\\.so\\.1)$" "GPL-3.0-or-later WITH GCC-exception-3.1")
 set(libc++ "^libc\\+\\+\\.(a|so\\.1)$" "Apache-2.0 WITH LLVM-exception")
