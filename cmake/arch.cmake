@@ -5,9 +5,9 @@
 #   target's processor (a build for the build machine, or by a
 #   toolchain of the builder's own).
 # Sets: arch_debian, arch_triple, arch_processor, arch_emulator and
-#   arch_rpm of that row; arch_names, the Debian names of all rows. A name given with no row is an error; a target
-#   with no row leaves them empty, and each tool names the
-#   architecture as it would by itself.
+#   arch_rpm of that row; arch_names, the Debian names of all rows. A
+#   name given with no row is an error; a target with no row leaves them
+#   empty, and each tool names the architecture as it would by itself.
 include_guard(GLOBAL)
 block(PROPAGATE arch_debian arch_triple arch_processor arch_emulator arch_rpm arch_names)
 set(arch "${COLONSPLIT_ARCH}")

@@ -1,7 +1,8 @@
 // The test drivers' way to run a program: with its arguments,
 // environment, standard input and output as a case wants them, under a
 // wrapper (valgrind or an emulator, found on the PATH) if one is given;
-// and the count of checks.
+// the seeded hostile arguments that the drivers share; and the count of
+// checks.
 #ifndef COLONSPLIT_TESTS_RUN_HPP
 #define COLONSPLIT_TESTS_RUN_HPP
 
