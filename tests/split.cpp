@@ -116,32 +116,56 @@ std::vector<std::string> exhaustive(size_t length)
 	return all;
 }
 
-// Streams in which the bytes around a power of two, where a read of a
-// buffer that size ends, are a colon, a colon pair or a terminator, on
-// either side. Read from a file, so that the reads are whole.
+// Records of every length up to two 64-byte groups and more, with colons
+// at offsets that move with the length, one after another: their bounds
+// and colons fall at every offset of a vector and of a group. Read from a
+// pipe and from a file.
+void offsets(char term)
+{
+	const std::string text = "Ab Cd/Ef Gh-Ij Kl";
+	std::string s;
+	for (int round = 0; round < 3; round++) {
+		for (size_t n = 0; n <= 140; n++) {
+			std::string r;
+			for (size_t i = 0; i < n; i++)
+				r += text[i % text.size()];
+			// A colon, then a pair of them or one alone further on.
+			for (size_t at = (n * 37) % (n + 1), step = 1 + n % 3; at < n; at += step, step += 9)
+				r[at] = ':';
+			s += r + term;
+		}
+		// The next round a byte further on.
+		s += term;
+	}
+	differ(s, term, "records of every length, by a pipe");
+	differ(s, term, "records of every length, from a file", true);
+}
+
+// Streams in which the bytes around the end of a read block (a file is
+// read a block at a time), and other powers of two, are a colon, a colon
+// pair or a terminator, on either side, at every offset of a 64-byte
+// group before the end and a byte after it: each end of a block a probe
+// at the next offset. Read from a file, so that the reads are whole.
 void straddle(char term)
 {
 	const std::string t(1, term);
 	const std::array<std::string, 7> middles = {":", "::", ":::", t, ":" + t, t + ":", "x:" + t + ":y"};
-	// Padding: the same records over and over, then a short one that
-	// brings the probe to its place.
 	const std::string pad = "Pad Ding/Xx: yy zz" + std::string(45, 'w') + t;
-	for (size_t size = 4096; size <= (1 << 20); size *= 2)
-		for (const std::string &middle : middles)
-			for (int shift = -3; shift <= 1; shift++) {
-				const size_t at = size + static_cast<size_t>(shift) - 2; // where the probe starts
-				std::string s;
-				while (s.size() + pad.size() + 64 < at)
-					s += pad;
-				s += std::string(at - s.size() - 1, 'F') + t;
-				s += "Ab";
-				s += middle;
-				s += "Cd" + t;
+	for (const std::string &middle : middles) {
+		std::string s;
+		for (size_t size = 1 << 12, shift = 0; shift <= 66; size += size < (1 << 17) ? size : 1 << 17, shift++) {
+			// The probe's middle from 65 bytes before the end to one after.
+			const size_t at = size + 1 - shift;
+			while (s.size() + pad.size() + 2 < at)
 				s += pad;
-				s += pad;
-				const std::string what = middle == t ? "a terminator" : "'" + shown(middle) + "'";
-				differ(s, term, what + " from byte " + std::to_string(at + 2), true);
-			}
+			// Empty records bring it to its place.
+			s += std::string(at - 2 - s.size(), term);
+			s.append("Ab").append(middle).append("Cd").append(t);
+		}
+		s += pad;
+		const std::string what = middle == t ? "a terminator" : "'" + shown(middle) + "'";
+		differ(s, term, what + " at each end of a block", true);
+	}
 }
 
 // A line of 512 MiB with no terminator passes through a pipe in bounded
@@ -212,11 +236,12 @@ int main(int argc, char *argv[])
 	const std::vector<std::string> all = exhaustive(count < 2000 ? 3 : 4);
 	differ(joined(all, '\n'), '\n', "every short string");
 	differ(joined(all, '\0'), '\0', "every short string");
+	offsets('\n');
+	offsets('\0');
 	straddle('\n');
 	straddle('\0');
 	endless();
 	readers();
-
 	(void)std::remove((folder + "/stream").c_str());
 	rmdir(dir);
 	return summary();
