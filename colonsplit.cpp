@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <getopt.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -290,6 +291,24 @@ void say(const char *what)
 	(void)std::fprintf(stderr, "colonsplit: %s: %s\n", what, std::strerror(errno));
 }
 
+// The status of a help or version written with stdio: a failure said, as
+// for records.
+int told(int written)
+{
+	if (written >= 0 && std::fflush(stdout) == 0)
+		return 0;
+	say("write error");
+	return 1;
+}
+
+// Is fd the file that standard output appends to? Its records would be
+// read again, without end.
+bool looped(int fd, const struct stat &to)
+{
+	struct stat from;
+	return S_ISREG(to.st_mode) && fstat(fd, &from) == 0 && from.st_dev == to.st_dev && from.st_ino == to.st_ino;
+}
+
 // Waits until fd is ready, where someone else set it non-blocking.
 bool wait(int fd, short event)
 {
@@ -368,18 +387,27 @@ int main(int argc, char *argv[])
 			term = '\0';
 			break;
 		case 'h':
-			return std::fputs(usage, stdout) < 0 || std::fputs(help, stdout) < 0 || std::fflush(stdout) != 0;
+			return told(std::printf("%s%s", usage, help));
 		case 'v':
-			return std::printf("colonsplit %s\n", COLONSPLIT_VERSION) < 0 || std::fflush(stdout) != 0;
-		default:
-			if (optopt)
+			return told(std::printf("colonsplit %s\n", COLONSPLIT_VERSION));
+		default: {
+			// A long option given a value has its fault told by its short
+			// name: name it as given.
+			const char *given = argv[optind - 1];
+			const char *value = std::strchr(given, '=');
+			if (optopt && value && std::strncmp(given, "--", 2) == 0)
+				(void)std::fprintf(stderr, "colonsplit: option '%.*s' doesn't allow an argument\n%s",
+						   static_cast<int>(value - given), given, usage);
+			else if (optopt)
 				(void)std::fprintf(stderr, "colonsplit: unknown option '-%c'\n%s", optopt, usage);
 			else
-				(void)std::fprintf(stderr, "colonsplit: unknown option '%s'\n%s", argv[optind - 1], usage);
+				(void)std::fprintf(stderr, "colonsplit: unknown option '%s'\n%s", given, usage);
 			return 2;
 		}
+		}
 	}
-	if (optind == argc) {
+	// (An empty argument vector holds no mode either.)
+	if (optind >= argc) {
 		(void)std::fprintf(stderr, "colonsplit: no mode: head or tail\n%s", usage);
 		return 2;
 	}
@@ -396,17 +424,25 @@ int main(int argc, char *argv[])
 
 	static const char *const stdin_only[] = {"-", nullptr};
 	const char *const *files = optind < argc ? argv + optind : stdin_only;
+	struct stat to = {};
+	(void)fstat(1, &to);
 	int status = 0;
 	bool owed = false;
 	for (; *files; files++) {
 		const bool std_in = std::strcmp(*files, "-") == 0;
+		const char *name = std_in ? "standard input" : *files;
 		const int fd = std_in ? 0 : open(*files, O_RDONLY | O_CLOEXEC);
-		if (fd < 0) {
-			say(*files);
+		if (fd < 0 || looped(fd, to)) {
+			if (fd < 0)
+				say(name);
+			else
+				(void)std::fprintf(stderr, "colonsplit: %s: input file is output file\n", name);
+			if (fd > 0)
+				close(fd);
 			status = 1;
 			continue;
 		}
-		const result r = pass(fd, std_in ? "standard input" : *files, owed);
+		const result r = pass(fd, name, owed);
 		if (!std_in)
 			close(fd);
 		if (r == unwritten)

@@ -31,6 +31,17 @@ is() { # expected status, stdout, stderr pattern ('' for none), stdin, then the 
 		grep -Eq "$err" err || { echo "stderr: $(head -3 err)"; return 1; }
 	fi
 }
+appended() { # the name said, what f holds after, then the arguments; standard input and output are f
+	# (Output appended to an input would be read again, without end.)
+	local name=$1 after=$2 rc
+	shift 2
+	printf 'F:f\n' >f
+	timeout 10 "${run[@]}" "$colonsplit" "$@" <f >>f 2>err
+	rc=$?
+	[ "$rc" = 1 ] || { echo "status $rc"; return 1; }
+	grep -qx "colonsplit: $name: input file is output file" err || { echo "stderr: $(head -3 err)"; return 1; }
+	[ "$(cat f)" = "$after" ] || { echo "f: $(od -An -c f | head -3)"; return 1; }
+}
 helps() { # the help, to standard output, and status 0
 	"${run[@]}" "$colonsplit" --help >out 2>err && [ ! -s err ] &&
 		grep -qx 'usage: colonsplit \[-z\] head|tail \[FILE...\]' out && grep -q -- '-z, --zero' out
@@ -65,11 +76,16 @@ check "no mode: usage, status 2" is 2 '' '^colonsplit: no mode: head or tail$' '
 check "an unknown mode" is 2 '' "^colonsplit: unknown mode 'heads'" 'a:b' heads
 check "an unknown option" is 2 '' "^colonsplit: unknown option '--frob'" 'a:b' --frob head
 check "an unknown short option" is 2 '' "^colonsplit: unknown option '-q'" 'a:b' -q head
+check "a value to an option that takes none, named as given" is 2 '' "^colonsplit: option '--zero' doesn't allow an argument$" '' --zero=x head
+check "a value to --help" is 2 '' "^colonsplit: option '--help' doesn't allow an argument$" '' --help=x
 check "usage after each error" is 2 '' '^usage: colonsplit' '' -q head
 check "a file that cannot be read is named, the rest still read, status 1" \
 	is 1 $'a\nb\nc\n' '^colonsplit: nothing: No such file or directory$' '' head a nothing c
 check "a folder is no file" is 1 '' '^colonsplit: dir: Is a directory$' '' head dir
 to=/dev/full check "a full device: said, status 1" is 1 '' '^colonsplit: write error: No space left on device$' 'a:b' head
 to=closed check "a closed output: said, status 1" is 1 '' '^colonsplit: write error: Bad file descriptor$' 'a:b' head
-to=/dev/full check "--help to a full device: status 1" is 1 '' '' '' --help
+to=/dev/full check "--help to a full device: said, status 1" is 1 '' '^colonsplit: write error: No space left on device$' '' --help
+to=closed check "--version to a closed output: said, status 1" is 1 '' '^colonsplit: write error: Bad file descriptor$' '' --version
+check "an input that is the output: said, status 1, the rest still read" appended f $'F:f\na\nb\nc' head a f c
+check "the standard input that is the output" appended 'standard input' 'F:f' tail
 summary
