@@ -1,12 +1,14 @@
 # What the shipping programs get: each hardening and size flag that this
 # toolchain takes. A flag it takes with only a warning (as Debian 12's
 # linker for ARM takes -z pack-relative-relocs, and ignores it) counts as
-# missing.
+# missing. The builder's own flags come first; ours are never weaker,
+# whatever the build type.
 # Reads: colonsplit_static, COLONSPLIT_SANITIZE, colonsplit_linker,
 #   colonsplit_layout and colonsplit_order (cmake/startup.cmake), the
-#   target colonsplit_base.
+#   target colonsplit_base, CMAKE_BUILD_TYPE and the flags of the build.
 # Sets: the target colonsplit_ship, the COLONSPLIT_HAVE_<flag> results,
-# and ship(target), which makes a program a shipping one.
+# colonsplit_unfortified (why the programs are not fortified, where they
+# are not), and ship(target), which makes a program a shipping one.
 include(CheckCXXSourceCompiles)
 include(CheckPIESupported)
 add_library(colonsplit_ship INTERFACE)
@@ -31,13 +33,25 @@ function(ship_if_taken kind var)
 	endif()
 endfunction()
 
-target_compile_options(colonsplit_ship INTERFACE
-	# Fortify needs optimisation; an -O0 build would only warn.
-	$<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3>
-	# Kept in the binary: readelf -p .GCC.command.line tells how it was
-	# built. (Clang's record would hold the build folder's path, and the
-	# binary would differ from folder to folder.)
-	$<$<CXX_COMPILER_ID:GNU>:-frecord-gcc-switches>)
+# Fortify needs optimisation, which an -O0 build lacks (it would only
+# warn): wherever the build optimises, by its type's flags or by the
+# builder's own (a distribution's, under the type None), over any level
+# the builder asked for.
+string(TOUPPER "${CMAKE_BUILD_TYPE}" type)
+string(REGEX MATCHALL "(^| )-O[^ ]*" levels " ${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${type}}")
+list(POP_BACK levels level)
+set(colonsplit_unfortified "")
+if(COLONSPLIT_SANITIZE)
+	set(colonsplit_unfortified "the sanitizers take the place of fortify")
+elseif(NOT level OR level MATCHES "-O0$")
+	set(colonsplit_unfortified "the build does not optimise, which fortify needs")
+else()
+	target_compile_options(colonsplit_ship INTERFACE -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3)
+endif()
+# Kept in the binary: readelf -p .GCC.command.line tells how it was
+# built. (Clang's record would hold the build folder's path, and the
+# binary would differ from folder to folder.)
+target_compile_options(colonsplit_ship INTERFACE $<$<CXX_COMPILER_ID:GNU>:-frecord-gcc-switches>)
 ship_if_taken(COMPILE COLONSPLIT_HAVE_SSP -fstack-protector-strong)
 ship_if_taken(COMPILE COLONSPLIT_HAVE_CLASH -fstack-clash-protection)
 # Control-flow protection, as each architecture has it. Our own code gets
@@ -55,26 +69,15 @@ ship_if_taken(LINK COLONSPLIT_HAVE_NOEXECSTACK LINKER:-z,noexecstack)
 # (GNU ld does it by itself on x86-64; lld, not).
 ship_if_taken(LINK COLONSPLIT_HAVE_SEPARATE_CODE LINKER:-z,separate-code)
 
-# Fewer relocations to apply at start-up. A dynamic program that packs
-# them must also name the version of the C library that reads them, or
-# the loader refuses to start it; some linkers leave that out (mold 1.10).
-if(NOT colonsplit_static AND NOT DEFINED COLONSPLIT_RELR_LOADS)
-	set(probe ${CMAKE_BINARY_DIR}/CMakeFiles/relr)
-	try_compile(linked SOURCE_FROM_CONTENT relr.cpp "int main() { return 0; }"
-		LINK_OPTIONS LINKER:-z,pack-relative-relocs COPY_FILE ${probe})
-	set(loads FALSE)
-	if(linked AND CMAKE_READELF)
-		execute_process(COMMAND ${CMAKE_READELF} -dV ${probe} OUTPUT_VARIABLE dyn)
-		if(NOT dyn MATCHES "\\(RELR\\)" OR dyn MATCHES "GLIBC_ABI_DT_RELR")
-			set(loads TRUE)
-		endif()
-	endif()
-	set(COLONSPLIT_RELR_LOADS ${loads} CACHE INTERNAL "Does the loader take this linker's packed relocations?")
-endif()
-if(colonsplit_static OR COLONSPLIT_RELR_LOADS)
+# Fewer relocations for a static program to apply at start-up. Not for a
+# dynamic one: it would need the C library's GLIBC_ABI_DT_RELR, a version
+# with no symbol, which dpkg-shlibdeps cannot see, and a distribution's
+# package would depend on too old a C library.
+if(colonsplit_static)
 	ship_if_taken(LINK COLONSPLIT_HAVE_RELR LINKER:-z,pack-relative-relocs)
 endif()
 
+# Every program, the test drivers too, is PIE (CMAKE_POSITION_INDEPENDENT_CODE).
 if(colonsplit_static)
 	# Static PIE: no dynamic loader to run, and the address space is still
 	# randomised. (A -pie after it would undo it: no check_pie_supported.)
@@ -93,7 +96,6 @@ endif()
 
 function(ship target)
 	target_link_libraries(${target} PRIVATE colonsplit_ship)
-	set_target_properties(${target} PROPERTIES POSITION_INDEPENDENT_CODE ON)
 	# The static libraries' compiler versions: nothing a program needs.
 	if(CMAKE_OBJCOPY)
 		add_custom_command(TARGET ${target} POST_BUILD

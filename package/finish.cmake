@@ -14,11 +14,8 @@ cmake_policy(VERSION 3.25)
 # - Debian's cross libraries, named name:arch or name-arch-cross, stand
 #   for the target's own package, name.
 # - Each package is at least as new as the first to define every symbol
-#   version the programs need, as its symbols file on this machine says.
-#   dpkg-shlibdeps reads only the versions of the symbols themselves: a
-#   version needed with no symbol (GLIBC_ABI_DT_RELR, which packed
-#   relative relocations need) escapes it, and a cross library has no
-#   symbols file to read.
+#   version the programs need, as its symbols file on this machine says:
+#   dpkg-shlibdeps finds no symbols file for a cross library.
 function(true_depends var depends tree)
 	set(needs "")
 	file(GLOB programs "${tree}/usr/bin/*")

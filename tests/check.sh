@@ -13,6 +13,17 @@ works() { # folder of the programs, then what runs them (an emulator), if anythi
 	[ "$("$@" "$dir/headslug" 'A B/C: d')" = a-b-c ] && [ "$("$@" "$dir/tailecho" 'A B: c')" = ' c' ] &&
 		[ "$(printf 'A B/C: d\nE: f' | "$@" "$dir/colonsplit" tail)" = $' d\n f' ]
 }
+covered() { # Depends, then the programs: it asks for a C library as new as every version
+	# they need, and they need none that has no symbol (GLIBC_ABI_DT_RELR),
+	# which dpkg-shlibdeps cannot see
+	local depends=$1 versions least
+	shift
+	versions=$(readelf -VW "$@" | sed -n 's/.*Name: GLIBC_\([^ ]*\).*/\1/p' | sort -uV)
+	least=$(sed -n 's/.*libc6 (>= \([^)]*\)).*/\1/p' <<<"$depends")
+	[ -n "$versions" ] && [ -z "$(grep -v '^[0-9]' <<<"$versions")" ] &&
+		dpkg --compare-versions "$least" ge "$(tail -1 <<<"$versions")" ||
+		{ echo "Depends: $depends; the programs need GLIBC_ $(paste -sd' ' <<<"$versions")"; return 1; }
+}
 same() { # a folder holds these files and no others
 	diff <(printf '%s\n' "${@:2}" | sort) <(cd "$1" && find . -type f | sort)
 }

@@ -8,7 +8,8 @@
 # the architecture's control-flow protection, optimisation). Fortify is a
 # macro, which that record leaves out, and marks nothing in a program that
 # makes no fortifiable call: it is read off the compile command, as the
-# other switches are for a compiler that keeps no record. Where a switch
+# other switches are for a compiler that keeps no record, or a build
+# with link-time optimisation, which drops it. Where a switch
 # is given twice the last one counts, as it does for the compiler.
 # Arguments: static or dynamic, relr or norelr, apart or together,
 # compile_commands.json, then the programs.
@@ -53,8 +54,8 @@ for bin in "$@"; do
 	check "$name: -D_FORTIFY_SOURCE=3" last '-D_FORTIFY_SOURCE(=.*)?|-U_FORTIFY_SOURCE' '-D_FORTIFY_SOURCE=3'
 
 	# Where the compiler was asked to keep its record (GCC), the rest
-	# is read off the binary.
-	if [[ $cmd == *-frecord-gcc-switches* ]]; then
+	# is read off the binary; link-time optimisation keeps none.
+	if [[ $cmd == *-frecord-gcc-switches* && $cmd != *-flto* ]]; then
 		words=$(readelf -p .GCC.command.line "$bin" 2>/dev/null)
 		check "$name: compiler's record of its switches" test -n "$words"
 	fi
