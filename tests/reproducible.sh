@@ -1,9 +1,11 @@
 #!/bin/bash
 # Packages are identical to the byte whoever builds them: a copy of the
-# git checkout, and the source tarball it makes, unpacked without git in
-# a folder of another name, built at another time under another umask,
+# sources, and the source tarball it makes, unpacked without git in a
+# folder of another name, built at another time under another umask,
 # with nothing set by hand, give the same packages, the same source
-# tarball and the same SHA256SUMS.
+# tarball and the same SHA256SUMS. Each build maps its own folder out of
+# what it compiles, as a distribution maps its own (-ffile-prefix-map):
+# the builder's flags may ask for debugging information.
 # Plain cpack makes every kind this machine can make.
 # Arguments: the source folder, then settings for cmake.
 set -u
@@ -13,8 +15,13 @@ src=$1; shift
 unset SOURCE_DATE_EPOCH
 
 build() { # umask, source folder, then settings
-	(umask "$1" && cmake -S "$2" -B "$2/out" -DBUILD_TESTING=OFF "${@:3}" &&
-		cmake --build "$2/out" && cd "$2/out" && cpack &&
+	local dir=$2 settings=() s
+	for s in "${@:3}"; do
+		[[ $s == -DCMAKE_CXX_FLAGS=* ]] && s="$s -ffile-prefix-map=$dir=."
+		settings+=("$s")
+	done
+	(umask "$1" && cmake -S "$dir" -B "$dir/out" -DBUILD_TESTING=OFF "${settings[@]}" &&
+		cmake --build "$dir/out" && cd "$dir/out" && cpack &&
 		cmake --build . --target package_source) >"$tmp/log" 2>&1 ||
 		{ cat "$tmp/log"; exit 1; }
 }
@@ -40,6 +47,11 @@ done
 # Where git cannot list the tracked files (here it refuses the checkout,
 # as it does one that another user owns), the source tarball still holds
 # every file it held, no .git and nothing built.
+if [ ! -e "$one/.git" ]; then
+	echo "left out: git refusing the checkout: the sources are no git checkout"
+	summary
+	exit
+fi
 mkdir "$tmp/refusing"
 printf '#!/bin/sh\necho "fatal: detected dubious ownership in repository" >&2\nexit 128\n' >"$tmp/refusing/git"
 chmod +x "$tmp/refusing/git"
