@@ -78,7 +78,9 @@ keys() {
 		refuse "KEYS holds a key expired, revoked, or twice: $(awk '$2 ~ /[er]/ || n[$3]++' <<<"$listing")"
 	minimal >"$tmp/keys.gpg" 2>/dev/null || refuse "gpg cannot read KEYS"
 }
-# (To standard output: to --output, each key would take the place of the one before.)
+# (To standard output: to --output, each key would take the place of the
+# one before. package/repository asks for --armor too.)
+# shellcheck disable=SC2120
 minimal() { "${gpg[@]}" --homedir "$tmp" --import-options import-export,import-minimal --import "$@" "$src/KEYS"; }
 
 signer() {
