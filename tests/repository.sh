@@ -35,7 +35,7 @@ src=$tmp/src www=$tmp/www
 git=(git -c user.name=test -c user.email=test@example.org)
 sources "$SRC" "$src"
 [ -d "$src/.git" ] || "${git[@]}" -C "$src" init -q
-"${git[@]}" -C "$src" add -A && "${git[@]}" -C "$src" commit -qm 'the sources under test' || exit 1
+"${git[@]}" -C "$src" add -A && "${git[@]}" -C "$src" commit -qm 'the sources under test' --allow-empty || exit 1
 
 key() { # user id, then usage and expiry, then other options: a new key without a passphrase; its fingerprint
 	gpg --batch --quiet --passphrase '' "${@:4}" --quick-gen-key "$1" ed25519 "${2:-sign}" "${3:-never}" 2>/dev/null
