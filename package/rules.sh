@@ -23,6 +23,8 @@
 #   killed run left is cleared first.
 # - switch: work becomes what OUT is, in one rename; the generation it
 #   was stays, as the one before, and older ones go.
+# (Under pipefail, a reader that stops before the end of its pipe fails
+# the writer by SIGPIPE, now and then: no grep -q after a pipe.)
 set -euo pipefail
 shopt -s inherit_errexit
 umask 022
@@ -67,7 +69,7 @@ lock() {
 keys() {
 	local listing
 	[ -f "$src/KEYS" ] || refuse "no KEYS in $src"
-	! "${gpg[@]}" --list-packets "$src/KEYS" 2>/dev/null | grep -q '^:secret' || refuse "KEYS holds a secret key"
+	[ -z "$("${gpg[@]}" --list-packets "$src/KEYS" 2>/dev/null | grep '^:secret')" ] || refuse "KEYS holds a secret key"
 	# A line a key: pub or sub, validity, fingerprint.
 	listing=$("${gpg[@]}" --with-colons --show-keys "$src/KEYS" 2>/dev/null |
 		awk -F: '$1 == "pub" || $1 == "sub" { k = $1; v = $2 } $1 == "fpr" && k { print k, v, $10; k = "" }') ||
