@@ -37,6 +37,9 @@ sleep 1
 mkdir -p "$tmp/two/deeper"
 (umask 002 && tar -xzf "$release" -C "$tmp/two/deeper")
 two=$tmp/two/deeper/colonsplit-$version
+# A build folder there, named by one letter: its tarball leaves that out,
+# and nothing else.
+mkdir "$two/b" && touch "$two/b/CMakeCache.txt"
 build 002 "$two" "$@"
 
 for pkg in "$one"/out/*.{deb,tar.gz,rpm} "$one/out/SHA256SUMS"; do
