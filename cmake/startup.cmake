@@ -4,8 +4,9 @@
 # shared libraries'). lld 15 or later lays them out from
 # cmake/startup.order, which cmake/startup.sh makes (the target
 # startup-order); with a linker the builder chose, only if it can.
-# Reads: colonsplit_programs, colonsplit_static, CMAKE_CXX_FLAGS and CMAKE_EXE_LINKER_FLAGS
-#   (a linker chosen there), the ordering file.
+# Reads: colonsplit_programs, colonsplit_static, the compiler,
+#   CMAKE_CXX_FLAGS and CMAKE_EXE_LINKER_FLAGS (a linker chosen there,
+#   link-time optimisation), the ordering file.
 # Sets: colonsplit_linker, the link options that choose the linker, for
 #   the probes and the programs; colonsplit_order, the ordering file;
 #   colonsplit_layout, the options that lay the programs out, or where
@@ -24,6 +25,14 @@ add_custom_target(startup-order COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/startup.s
 add_dependencies(startup-order ${colonsplit_programs})
 
 if(NOT "${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES "-fuse-ld=|--ld-path=")
+	# lld optimises only LLVM's objects at link time: given GCC's fat
+	# ones, it would quietly link their code as compiled, unoptimised and
+	# unmapped from the builder's folders.
+	if(CMAKE_CXX_COMPILER_ID STREQUAL GNU AND " ${CMAKE_CXX_FLAGS} ${CMAKE_EXE_LINKER_FLAGS}" MATCHES " -flto")
+		set(colonsplit_unlaid "the build optimises at link time (-flto), which lld cannot do for GCC")
+		message(NOTICE "colonsplit: no start-up layout, since ${colonsplit_unlaid}")
+		return()
+	endif()
 	# The newest lld there is, from its version's own folder (GCC has no
 	# --ld-path: -B points it at a folder that holds ld.lld).
 	file(GLOB llds /usr/lib/llvm-*/bin/ld.lld)
