@@ -62,12 +62,13 @@ signed() { # keys: they sign SHA256SUMS of a release of PKGS, at release
 
 # A root of its own: this machine's, seen through an overlay that keeps
 # every change in the folder given, offline, with the repositories at
-# their own paths.
+# their own paths; what the command leaves running (dnf's gpg-agent) ends
+# with it.
 inroot() { # folder, then a command to run as root in it
 	local d=$1
 	shift
 	mkdir -p "$d/upper" "$d/work" "$d/root"
-	unshare -m -n bash -c 'd=$1 www=$2 && shift 2 &&
+	unshare -m -n -p -f bash -c 'd=$1 www=$2 && shift 2 &&
 		mount -t overlay overlay -o "lowerdir=/,upperdir=$d/upper,workdir=$d/work" "$d/root" &&
 		mount -t proc proc "$d/root/proc" && mount --rbind /dev "$d/root/dev" &&
 		mkdir -p "$d/root$www" && mount --rbind "$www" "$d/root$www" && exec chroot "$d/root" "$@"' sh "$d" "$www" "$@"
