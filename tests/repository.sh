@@ -206,8 +206,8 @@ first)
 	dpkg-deb --root-owner-group -b "$tmp/evil" "$(ls "$tmp"/keyring/apt/pool/main/colonsplit-archive-keyring_*.deb)" >/dev/null
 	copy "$tmp/release-rpm"
 	printf '%s\n' 'Name: colonsplit-release' "Version: $(rpm -qp --qf '%{VERSION}' "$tmp"/release-rpm/rpm/colonsplit-release-*.rpm 2>/dev/null)" \
-		'Release: 1' 'Summary: s' 'License: MIT' 'BuildArch: noarch' '%description' 'd' '%post' 'touch /ran' '%files' >"$tmp/evil.spec"
-	rpmbuild --quiet -bb --define "_topdir $tmp/rpmbuild" "$tmp/evil.spec" >/dev/null 2>&1 &&
+		'Release: 1' 'Summary: s' 'License: MIT' 'BuildArch: noarch' '%description' 'd' '%post' 'touch /ran' '%files' >"$tmp/evil.rpmspec"
+	rpmbuild --quiet -bb --define "_topdir $tmp/rpmbuild" "$tmp/evil.rpmspec" >/dev/null 2>&1 &&
 		cp "$tmp"/rpmbuild/RPMS/noarch/*.rpm "$(ls "$tmp"/release-rpm/rpm/colonsplit-release-*.rpm)"
 	copy "$tmp/signed" && strange "$tmp/signed" &&
 		printf 'Types: deb\nURIs: file://%s/apt\nSuites: stable\nComponents: main\nTrusted: yes\n' "$tmp/signed" >"$tmp/signed/colonsplit.sources"
